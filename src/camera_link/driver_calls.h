@@ -1,0 +1,57 @@
+// The request wrappers of the console and the one rule by which a failed request is reported
+// and its camera closed.
+#pragma once
+
+#include <cstdint>
+
+#include "camera_link/console_state.h"
+#include "camera_link/requests.h"
+#include "platform/device_io.h"
+
+namespace kestrom {
+
+// What the wrappers need of the window that holds them.
+class DriverCallsHost {
+public:
+    virtual ~DriverCallsHost() = default;
+    virtual void closeCurrentCamera() = 0;      // the user's "C&lose camera"
+    virtual void showConsoleBlock() = 0;        // status refresh of the current tab
+    virtual void enableSetupFileMenus() = 0;    // "&Open setup file", "Save setup &As..."
+};
+
+// How a failed direct block request is reported and what it closes.
+enum class BlockFailure {
+    Console,        // slot number, name, text; closes and lets discovery reopen
+    Maintenance,    // no slot number; closes and keeps DevicePath
+};
+
+class DriverCalls {
+public:
+    DriverCalls(ConsoleState& state, DeviceIo& io, DriverCallsHost& host) : state_(state), io_(io), host_(host) {}
+
+    std::int32_t ShortIO(const Request& request, std::int32_t value);
+    std::int32_t ShortIOByTab(const Request& request, int slot, std::int32_t value);
+    std::int32_t ShortRead(const Request& request, std::int32_t item);
+    void ShortWrite(const Request& request, std::int32_t item, std::int32_t value);
+
+    // Reads FactoryInfo and ConsoleBlock of the current slot's camera and refreshes the display.
+    // False when there is no camera or a request failed (the camera is then closed).
+    bool ReadCameraState();
+
+    // A direct request with a larger buffer on the current slot's camera.
+    bool blockRequest(const Request& request, void* buffer, std::uint32_t length, BlockFailure failure);
+
+    // Writes the failure line for a request and closes the current camera; clearPath lets discovery
+    // reopen it. prefix stands between the slot number and the request name.
+    void failCurrent(const std::string& prefix, std::string_view name, int error, bool clearPath);
+
+private:
+    bool readRecords();
+    bool control(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t length, int& error);
+
+    ConsoleState& state_;
+    DeviceIo& io_;
+    DriverCallsHost& host_;
+};
+
+}  // namespace kestrom

@@ -1,0 +1,106 @@
+// The simulated camera driver: a faithful stand-in for the kernel driver behind the DeviceIo boundary.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "camera_link/console_block.h"
+#include "camera_link/factory_info.h"
+#include "platform/device_io.h"
+
+namespace kestrom::sim {
+
+// The beam the simulated camera looks at.
+struct BeamConfig {
+    enum class Shape { Gaussian, TopHat };
+    Shape shape = Shape::Gaussian;
+    double x = 62.0, y = 62.0;              // centre in pixels
+    double widthX = 18.0, widthY = 12.0;    // 1/e^2 half-widths (Gaussian) or half-sides (top hat), pixels
+    double power = 1.0;                     // relative; 1.0 fills about half the 15-bit range at gain 1X
+    double driftPixelsPerSecond = 0.0;      // slow wander of the centre
+    double pulseRateHz = 20.0;              // laser pulse rate in pulsed operation
+    double noise = 8.0;                     // detector noise, counts (15-bit scale) r.m.s.
+};
+
+struct CameraConfig {
+    int deviceIndex = 0;                    // "\\.\Kestrom<deviceIndex>", 0..10
+    std::uint16_t serial = 1234;
+    std::string firmware = "v1.05";         // firmware revision text of the status block
+    char hardwareRevision = 'B';
+    std::uint16_t cameraType = 0;           // 1 = thermal
+    bool chopper = true;
+    bool ibp = false, bps = false;          // fixed-configuration flags
+    std::array<std::uint16_t, 5> pulseGain{400, 800, 1600, 3200, 4000};
+    std::array<std::uint16_t, 5> pulseOffset{2048, 2048, 2048, 2048, 2048};
+    std::array<std::uint16_t, 5> choppedGain{400, 800, 1600, 3200, 4000};
+    std::array<std::uint16_t, 5> choppedOffset{2048, 2048, 2048, 2048, 2048};
+    bool attached = true;
+    BeamConfig beam;
+};
+
+struct Config {
+    std::vector<CameraConfig> cameras;
+    std::string stateDirectory;             // empty: nothing persists
+    bool deterministic = false;             // frames on demand, seeded noise
+    std::uint64_t seed = 1;
+};
+
+// Three cameras that show the range: chopper and "v1.05", pulsed-only older firmware, a thermal one.
+Config defaultConfig();
+
+// Reads a configuration file; on error returns nothing and sets error to "<file>:<line>: <what>".
+std::optional<Config> loadConfigFile(const std::string& path, std::string& error);
+std::optional<Config> parseConfig(const std::string& text, const std::string& fileName, std::string& error);
+
+class Driver : public DeviceIo {
+public:
+    explicit Driver(Config config);
+    ~Driver() override;
+
+    DeviceHandle open(const std::string& path, DeviceAccess access, int& error) override;
+    bool control(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t length,
+                 std::uint32_t& bytesReturned, int& error) override;
+    bool read(DeviceHandle device, void* buffer, std::uint32_t length, std::uint32_t& bytesRead,
+              int& error) override;
+    void close(DeviceHandle device) override;
+
+    // Attach and detach at run time; each change calls the device-change callback (any thread).
+    void attach(int deviceIndex);
+    void detach(int deviceIndex);
+    void setDeviceChangeCallback(std::function<void()> callback);
+    bool isAttached(int deviceIndex) const;
+
+    // Fault injection for tests.
+    void failNextRequest(int deviceIndex, std::uint32_t code, int error);
+    void failNextOpen(int deviceIndex, int error);
+    void failReads(int deviceIndex, int count, int error);
+
+    // Direct access to a camera's state for tests (for example a mode word of 9).
+    void editStatus(int deviceIndex, const std::function<void(ConsoleBlock&)>& edit);
+    void editFactory(int deviceIndex, const std::function<void(FactoryInfo&)>& edit);
+    ConsoleBlock status(int deviceIndex) const;
+    FactoryInfo factory(int deviceIndex) const;
+
+    // Every control request the driver received: device index and code, in order.
+    struct RequestRecord {
+        int deviceIndex;
+        std::uint32_t code;
+        std::uint32_t length;
+    };
+    std::vector<RequestRecord> requestLog() const;
+
+    // Deterministic mode: makes the next frame of a camera ready for its pending or next read.
+    void produceFrame(int deviceIndex);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kestrom::sim
