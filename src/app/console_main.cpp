@@ -1,0 +1,91 @@
+// Entry of the Kestrom III control console: one instance, the simulated cameras when no camera exists.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMetaObject>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/shutdown_signals.h"
+#include "app/sim_config_watcher.h"
+#include "console/history_log.h"
+#include "console/logo_app_form.h"
+#include "console/qt_dialogs.h"
+#include "platform/delay_service.h"
+#include "platform/single_instance.h"
+#include "simulator/sim_driver.h"
+
+namespace {
+
+std::string defaultSimulatorStateDirectory() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && *state) return std::string(state) + "/kestrom3/simulator";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/state/kestrom3/simulator";
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("kestrom3-console");
+    QApplication::setApplicationVersion(PROJECT_VERSION_TEXT);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Kestrom III Control Console: camera discovery and settings, calibration, setup files and live frames.\n"
+        "Runs on the simulated cameras when no camera device exists.\n"
+        "Qt's own options apply too, e.g. '-platform offscreen' runs without a display.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption simConfig("sim-config", "Simulated cameras from the configuration file <path>.", "path");
+    QCommandLineOption historyLog("history-log", "Append the history to <path> (default: " +
+                                                     QString::fromStdString(kestrom::HistoryLog::defaultPath()) + ").",
+                                  "path");
+    parser.addOption(simConfig);
+    parser.addOption(historyLog);
+    parser.process(app);
+
+    // A console already runs: end at once and leave it alone.
+    kestrom::SingleInstanceLock lock(kestrom::SingleInstanceLock::defaultPath());
+    if (!lock.acquire()) return 0;
+
+    std::string configError;
+    kestrom::sim::Config config = kestrom::sim::defaultConfig();
+    std::string configPath = parser.value(simConfig).toStdString();
+    if (!configPath.empty()) {
+        auto loaded = kestrom::sim::loadConfigFile(configPath, configError);
+        if (loaded) {
+            config = *loaded;
+        } else {
+            std::fprintf(stderr, "%s\n", configError.c_str());
+            config = kestrom::sim::Config{};  // start with no cameras rather than guess
+        }
+    }
+    if (config.stateDirectory.empty()) config.stateDirectory = defaultSimulatorStateDirectory();
+    kestrom::sim::Driver driver(config);
+
+    kestrom::SleepingDelay delay;
+    kestrom::QtDialogs dialogs;
+    std::string logPath = parser.isSet(historyLog) ? parser.value(historyLog).toStdString()
+                                                   : kestrom::HistoryLog::defaultPath();
+    kestrom::TLogoAppForm form(kestrom::ConsoleServices{driver, delay, dialogs, logPath});
+    dialogs.setParent(&form);
+    if (!configError.empty()) form.state().history.append("Simulator configuration not read: " + configError);
+
+    driver.setDeviceChangeCallback([&form] {
+        QMetaObject::invokeMethod(
+            &form, [&form] { form.dispatchMessage(kestrom::kDeviceChangeMessage, kestrom::kDevNodesChanged, 0); },
+            Qt::QueuedConnection);
+    });
+    std::unique_ptr<kestrom::SimConfigWatcher> watcher;
+    if (!configPath.empty() && configError.empty())
+        watcher = std::make_unique<kestrom::SimConfigWatcher>(
+            configPath, driver, [&form](const std::string& line) { form.state().history.append(line); });
+    kestrom::installShutdownSignals([&form] { form.FileExit1Execute(); });
+
+    form.show();
+    int result = app.exec();
+    driver.setDeviceChangeCallback({});
+    return result;
+}

@@ -1,0 +1,360 @@
+// Main window construction, tabs, closing cameras, device change and shutdown.
+#include "console/logo_app_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMetaObject>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "console/camera_tab.h"
+
+namespace kestrom {
+
+namespace {
+constexpr const char* kCaption = "Kestrom III Control Console";
+}
+
+TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
+    : QMainWindow(parent), services_(services), calls_(state_, services.io, *this) {
+    setObjectName("TLogoAppForm");
+    setWindowTitle(kCaption);
+    buildPages();
+    buildMenus();
+
+    state_.history.addListener([this](const std::string& line) {
+        historyLog_.write(line);
+        QString text = QString::fromStdString(line);
+        // Lines can come from an acquisition thread; the list belongs to the main thread.
+        if (QThread::currentThread() == thread())
+            appendToErrLog(text);
+        else
+            QMetaObject::invokeMethod(this, [this, text] { appendToErrLog(text); }, Qt::QueuedConnection);
+    });
+    if (!services_.historyLogPath.empty() && !historyLog_.open(services_.historyLogPath))
+        StatusBar->showMessage(QString::fromStdString(historyLog_.error()));
+
+    // Start-up.
+    for (const char* name : {"FileOpenItem", "SaveAs1", "Refresh5", "Closecamera1", "SetAlias1"})
+        action(name)->setEnabled(false);
+    state_.tabChangeAllowed = true;
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    setTabShown(1, true);
+    for (int slot = 2; slot <= kLastCameraSlot; ++slot) setTabShown(slot, false);
+    ListBox1.clear();
+    currentTab_ = tabs_[0];
+
+    FindCameras();
+    if (ListBox1.empty()) {
+        state_.history.appendRaw("No cameras found");
+        setTabShown(1, false);
+    } else {
+        std::vector<std::string> found = ListBox1;
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            ListBox1Selected = static_cast<int>(i);
+            BitBtn1MouseDown();
+        }
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(3000);
+    connect(Timer1, &QTimer::timeout, this, &TLogoAppForm::Timer1Timer);
+    NoViewTimer = new QTimer(this);
+    NoViewTimer->setInterval(1000);
+    connect(NoViewTimer, &QTimer::timeout, this, &TLogoAppForm::NoViewTimerTimer);
+    CalibrationTimer = new QTimer(this);
+    CalibrationTimer->setInterval(1000);
+    if (services_.startTimers) {
+        Timer1->start();
+        NoViewTimer->start();
+    }
+
+    // The main window keeps its designed size.
+    adjustSize();
+    setFixedSize(size());
+}
+
+TLogoAppForm::~TLogoAppForm() { FormClose(); }
+
+void TLogoAppForm::buildPages() {
+    MainPageControl = new QTabWidget;
+    MainPageControl->setObjectName("MainPageControl");
+    Summary = new QWidget;
+    Summary->setObjectName("Summary");
+    ErrLog = new QListWidget;
+    ErrLog->setObjectName("ErrLog");
+    ErrLog->setToolTip(tr("Running history of events"));
+    ErrLog->setStatusTip(tr("Running history of events"));
+    ErrLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    auto* layout = new QVBoxLayout(Summary);
+    layout->addWidget(ErrLog);
+    MainPageControl->addTab(Summary, tr("History"));
+    for (int tab = 1; tab <= 4; ++tab) {
+        tabs_[static_cast<std::size_t>(tab - 1)] = new TCameraTab(tab);
+        MainPageControl->addTab(tabs_[static_cast<std::size_t>(tab - 1)], QString("Camera%1").arg(tab));
+    }
+    connect(MainPageControl, &QTabWidget::currentChanged, this, &TLogoAppForm::onCurrentChanged);
+    setCentralWidget(MainPageControl);
+
+    StatusBar = new QStatusBar;
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->installEventFilter(this);
+    setStatusBar(StatusBar);
+}
+
+void TLogoAppForm::buildMenus() {
+    auto make = [this](QMenu* menu, const QString& caption, const char* name, const QString& hint) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        a->setStatusTip(hint);
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    FileOpenItem = make(file, tr("&Open setup file"), "FileOpenItem", tr("Load camera settings from a setup file"));
+    SaveAs1 = make(file, tr("Save setup &As..."), "SaveAs1", tr("Save camera settings to a setup file"));
+    file->addSeparator();
+    Refresh5 = make(file, tr("&Open cameras"), "Refresh5", tr("Open every attached camera"));
+    Closecamera1 = make(file, tr("C&lose camera"), "Closecamera1", tr("Close the camera of this tab"));
+    file->addSeparator();
+    FileExit1 = make(file, tr("E&xit"), "FileExit1", tr("Close the console"));
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    SoundOnOff1 = make(tools, tr("&Sound On"), "SoundOnOff1", tr("Toggle sound on/off"));
+    SoundOnOff1->setCheckable(true);
+    SoundOnOff1->setChecked(true);
+    SetAlias1 = make(tools, tr("Set &Alias"), "SetAlias1", tr("Set camera alias"));
+
+    connect(Refresh5, &QAction::triggered, this, &TLogoAppForm::OpenCameraExecute);
+    connect(Closecamera1, &QAction::triggered, this, &TLogoAppForm::CloseCameraExecute);
+    connect(FileExit1, &QAction::triggered, this, &TLogoAppForm::FileExit1Execute);
+}
+
+QAction* TLogoAppForm::action(const char* objectName) const {
+    return findChild<QAction*>(QString::fromLatin1(objectName));
+}
+
+void TLogoAppForm::appendToErrLog(const QString& line) { ErrLog->addItem(line); }
+
+bool TLogoAppForm::isTabShown(int slot) const { return MainPageControl->isTabVisible(slot); }
+QString TLogoAppForm::tabCaption(int slot) const { return MainPageControl->tabText(slot); }
+
+// Programmatic page changes run MainPageControlChange only where the caller says so.
+void TLogoAppForm::activateTab(int slot) {
+    QSignalBlocker block(MainPageControl);
+    MainPageControl->setCurrentIndex(slot);
+}
+
+void TLogoAppForm::setTabShown(int slot, bool shown) {
+    QSignalBlocker block(MainPageControl);
+    MainPageControl->setTabVisible(slot, shown);
+}
+
+void TLogoAppForm::setTabCaption(int slot, const QString& caption) { MainPageControl->setTabText(slot, caption); }
+
+void TLogoAppForm::onCurrentChanged(int index) {
+    if (!state_.tabChangeAllowed) {
+        // A long operation holds the page; go back to the tab of the current slot.
+        activateTab(state_.currentSlot);
+        return;
+    }
+    (void)index;
+    MainPageControlChange();
+}
+
+int TLogoAppForm::visiblePosition(int slot) const {
+    int position = 0;
+    for (int i = 0; i < slot; ++i)
+        if (MainPageControl->isTabVisible(i)) ++position;
+    return position;
+}
+
+void TLogoAppForm::enableSetupFileMenus() {
+    FileOpenItem->setEnabled(true);
+    SaveAs1->setEnabled(true);
+}
+
+void TLogoAppForm::setMenusForHistory() {
+    FileOpenItem->setEnabled(false);
+    SaveAs1->setEnabled(false);
+    Closecamera1->setEnabled(false);
+    SetAlias1->setEnabled(false);
+    Refresh5->setEnabled(true);
+}
+
+void TLogoAppForm::MainPageControlChange() {
+    int page = MainPageControl->currentIndex();
+    if (page < 0) return;
+    if (page == 0) {
+        setMenusForHistory();
+        state_.history.append("Switch to history tab.");
+        state_.currentSlot = 0;
+        currentTab_ = tabs_[0];
+    } else {
+        if (!state_.factory.isFixedConfiguration()) {
+            FileOpenItem->setEnabled(true);
+            SaveAs1->setEnabled(true);
+            Refresh5->setEnabled(true);
+            Closecamera1->setEnabled(true);
+            SetAlias1->setEnabled(true);
+        }
+        state_.history.append("Switch to " + MainPageControl->tabText(page).toStdString());
+        state_.currentSlot = page;
+        currentTab_ = tabs_[static_cast<std::size_t>(page - 1)];
+    }
+    refreshLaunchBoxes();
+}
+
+void TLogoAppForm::NoViewTimerTimer() {
+    CameraSlot& slot = state_.current();
+    if (slot.hasDevice() && (slot.Thread.load() == nullptr || slot.Paused.load())) calls_.ReadCameraState();
+}
+
+void TLogoAppForm::Timer1Timer() {
+    if (!state_.closing) RefreshCameras();
+}
+
+void TLogoAppForm::OpenCameraExecute() {
+    for (int i = kFirstCameraSlot; i < kSlotCount; ++i)
+        if (!state_.slots[i].hasDevice()) state_.slots[i].DevicePath.clear();
+}
+
+void TLogoAppForm::terminateThread(int /*slot*/) {
+    // The acquisition thread joins the console with the live frames.
+}
+
+void TLogoAppForm::closeSlotDevice(int slot) {
+    DeviceHandle device = state_.slots[slot].Device.exchange(kNoDevice);
+    if (device != kNoDevice) services_.io.close(device);
+}
+
+void TLogoAppForm::CloseCameraExecute() {
+    int slot = state_.currentSlot;
+    if (slot == 0 || slot >= MainPageControl->count()) return;
+    Refresh5->setEnabled(true);
+
+    // With a lower camera tab hidden the page's position differs from its slot; show it again first.
+    if (visiblePosition(slot) != slot) {
+        activateTab(slot);
+        MainPageControlChange();
+        repaint();
+    }
+    CameraSlot& s = state_.slots[slot];
+    s.SavedAcquireStates.clear();
+    if (s.Thread.load() != nullptr) {
+        terminateThread(slot);
+        services_.delay.wait(100);
+    }
+    bool fixed = state_.factory.isFixedConfiguration();
+    if (s.SettingsChanged && !state_.setupLoadInProgress && !fixed && !s.Locked) {
+        s.SettingsChanged = false;
+        offerToSaveSettings();
+    }
+    if (fixed) UnlockSettings();
+    closeSlotDevice(slot);
+
+    state_.history.append("Camera closed: " + MainPageControl->tabText(slot).toStdString());
+    ErrLog->setCurrentRow(ErrLog->count() - 1);
+
+    if (MainPageControl->currentIndex() != 0) {
+        setTabCaption(slot, QString());
+        setTabShown(slot, false);
+    }
+    tabs_[static_cast<std::size_t>(slot - 1)]->EnableOruCheckBox->setChecked(false);
+    activateTab(0);
+    MainPageControlChange();
+    repaint();
+}
+
+void TLogoAppForm::deviceChange(std::intptr_t wParam) {
+    StatusBar->showMessage(tr("Device Changed."));
+    repaint();
+    int noted = state_.currentSlot;
+    if (wParam != kDevNodesChanged) return;
+    for (int slot = kFirstCameraSlot; slot < kSlotCount; ++slot) {
+        if (slot == noted || !state_.slots[slot].hasDevice()) continue;
+        if (calls_.ShortIOByTab(req::GetMode, slot, 0) < 0) {
+            state_.currentSlot = slot;
+            currentTab_ = tabs_[static_cast<std::size_t>(slot - 1)];
+            {
+                // Unticked by the console itself: the launch handlers must not act.
+                QSignalBlocker oru(currentTab_->EnableOruCheckBox);
+                QSignalBlocker m2(currentTab_->LaunchM2);
+                currentTab_->EnableOruCheckBox->setChecked(false);
+                currentTab_->LaunchM2->setChecked(false);
+            }
+            CloseCameraExecute();
+            state_.slots[slot].DevicePath.clear();
+        }
+    }
+}
+
+std::intptr_t TLogoAppForm::dispatchMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t /*lParam*/) {
+    if (message == kDeviceChangeMessage) {
+        deviceChange(wParam);
+        return 0;
+    }
+    return 0;
+}
+
+void TLogoAppForm::StatusBarDblClick() {
+    state_.debugLogging = !state_.debugLogging;
+    state_.history.append(state_.debugLogging ? "Debug started." : "Debug ended.");
+}
+
+bool TLogoAppForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == StatusBar && event->type() == QEvent::MouseButtonDblClick) {
+        StatusBarDblClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TLogoAppForm::FileExit1Execute() {
+    state_.closing = true;
+    Timer1->stop();
+    CalibrationTimer->stop();
+    NoViewTimer->stop();
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (state_.slots[slot].Thread.load() != nullptr) {
+            terminateThread(slot);
+            services_.delay.wait(100);
+        }
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
+    close();
+}
+
+void TLogoAppForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TLogoAppForm::FormClose() {
+    if (formClosed_) return;
+    formClosed_ = true;
+    state_.closing = true;
+    Timer1->stop();
+    CalibrationTimer->stop();
+    NoViewTimer->stop();
+    CameraSlot& current = state_.current();
+    if (current.SettingsChanged && !state_.factory.isFixedConfiguration() && !state_.setupLoadInProgress)
+        offerToSaveSettings();
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (state_.slots[slot].Thread.load() != nullptr) {
+            terminateThread(slot);
+            services_.delay.wait(100);
+        }
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
+}
+
+}  // namespace kestrom

@@ -1,0 +1,143 @@
+// The console's main window: camera slots, discovery, tabs, history, closing and shutdown.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camera_link/console_state.h"
+#include "camera_link/driver_calls.h"
+#include "console/history_log.h"
+#include "platform/delay_service.h"
+#include "platform/device_io.h"
+#include "platform/dialog_service.h"
+
+class QAction;
+class QListWidget;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+
+namespace kestrom {
+
+class TCameraTab;
+
+struct ConsoleServices {
+    DeviceIo& io;
+    DelayService& delay;
+    DialogService& dialogs;
+    std::string historyLogPath;     // empty: no log file
+    bool startTimers = true;        // tests drive the timers by hand
+};
+
+// Window message numbers the console dispatches.
+inline constexpr std::uint32_t kDeviceChangeMessage = 537;
+inline constexpr std::intptr_t kDevNodesChanged = 7;
+
+class TLogoAppForm : public QMainWindow, public DriverCallsHost {
+    Q_OBJECT
+public:
+    explicit TLogoAppForm(ConsoleServices services, QWidget* parent = nullptr);
+    ~TLogoAppForm() override;
+
+    ConsoleState& state() { return state_; }
+    DriverCalls& calls() { return calls_; }
+    TCameraTab* cameraTab(int tab) const { return tabs_[static_cast<std::size_t>(tab - 1)]; }
+    // The current tab's controls; tab 1's while the History tab is shown.
+    TCameraTab* currentTab() const { return currentTab_; }
+    QTabWidget* pageControl() const { return MainPageControl; }
+    QListWidget* errLog() const { return ErrLog; }
+    bool isTabShown(int slot) const;
+    QString tabCaption(int slot) const;
+    QAction* action(const char* objectName) const;
+
+    // Discovery.
+    void FindCameras();
+    void RefreshCameras();
+    void BitBtn1MouseDown();
+    DeviceHandle OpenCameraDevice(const std::string& path);
+    const std::vector<std::string>& discoveryList() const { return ListBox1; }
+    void selectDiscoveryEntry(int index) { ListBox1Selected = index; }
+
+    // Window handlers.
+    void OpenCameraExecute();
+    void CloseCameraExecute();
+    void FileExit1Execute();
+    void MainPageControlChange();
+    void Timer1Timer();
+    void NoViewTimerTimer();
+    void StatusBarDblClick();
+    void deviceChange(std::intptr_t wParam);
+    // Messages sent to the window: device change and the subscriber requests.
+    std::intptr_t dispatchMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam);
+
+    // DriverCallsHost.
+    void closeCurrentCamera() override { CloseCameraExecute(); }
+    void showConsoleBlock() override { ShowConsoleBlock(); }
+    void enableSetupFileMenus() override;
+
+    void ShowConsoleBlock();
+    void RefreshSettings();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildPages();
+    void FormClose();
+    void activateTab(int slot);
+    void setTabShown(int slot, bool shown);
+    void setTabCaption(int slot, const QString& caption);
+    void onCurrentChanged(int index);
+    void setMenusForHistory();
+    int visiblePosition(int slot) const;
+    void closeSlotDevice(int slot);
+    void terminateThread(int slot);
+    void appendToErrLog(const QString& line);
+
+    // Places later console features fill in; they do nothing yet.
+    std::string lastSetupFile(std::uint32_t serial);
+    void loadSetupFile(const std::string& path);
+    void LockSettings() {}
+    void UnlockSettings() {}
+    void offerToSaveSettings() {}
+    void playSound(const char* /*name*/) {}
+    std::string cameraAlias(std::uint32_t /*serial*/) { return {}; }
+    void refreshLaunchBoxes() {}
+
+    ConsoleServices services_;
+    ConsoleState state_;
+    DriverCalls calls_;
+    HistoryLog historyLog_;
+
+    QTabWidget* MainPageControl = nullptr;
+    QWidget* Summary = nullptr;
+    QListWidget* ErrLog = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    std::array<TCameraTab*, 4> tabs_{};
+    TCameraTab* currentTab_ = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* NoViewTimer = nullptr;
+    QTimer* CalibrationTimer = nullptr;
+
+    QAction* FileOpenItem = nullptr;
+    QAction* SaveAs1 = nullptr;
+    QAction* Refresh5 = nullptr;
+    QAction* Closecamera1 = nullptr;
+    QAction* SetAlias1 = nullptr;
+    QAction* SoundOnOff1 = nullptr;
+    QAction* FileExit1 = nullptr;
+
+    // The discovery list (never shown) and its selection.
+    std::vector<std::string> ListBox1;
+    int ListBox1Selected = -1;
+
+    bool programmaticTabChange_ = false;
+    bool formClosed_ = false;
+};
+
+}  // namespace kestrom

@@ -1,0 +1,72 @@
+// Message boxes and file dialogs of the console through Qt.
+#include "console/qt_dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace kestrom {
+
+namespace {
+
+// "Setup files (*.setup)|*.setup|All files (*.*)|*.*" becomes Qt's "Setup files (*.setup);;All files (*.*)".
+QString qtFilter(const std::string& filter) {
+    QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i];
+        if (!name.contains('(')) name += " (" + parts[i + 1].replace(';', ' ') + ")";
+        out << name;
+    }
+    return out.join(";;");
+}
+
+}  // namespace
+
+BoxAnswer QtDialogs::messageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
+                                BoxIcon icon) {
+    QMessageBox box(parent_);
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    switch (icon) {
+        case BoxIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case BoxIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case BoxIcon::Error: box.setIcon(QMessageBox::Critical); break;
+        case BoxIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case BoxIcon::None: break;
+    }
+    switch (buttons) {
+        case BoxButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case BoxButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        case BoxButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case BoxButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes: return BoxAnswer::Yes;
+        case QMessageBox::No: return BoxAnswer::No;
+        case QMessageBox::Cancel: return BoxAnswer::Cancel;
+        default: return BoxAnswer::Ok;
+    }
+}
+
+std::optional<std::string> QtDialogs::openFile(const FileDialogRequest& request) {
+    QString path = QFileDialog::getOpenFileName(parent_, QString::fromStdString(request.title),
+                                                QString::fromStdString(request.initialDirectory),
+                                                qtFilter(request.filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request) {
+    QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.initialDirectory),
+                       qtFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+}  // namespace kestrom

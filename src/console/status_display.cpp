@@ -1,0 +1,62 @@
+// The status refresh of the current tab from the held status block and factory record.
+#include <QLabel>
+#include <QLineEdit>
+
+#include "console/camera_tab.h"
+#include "console/logo_app_form.h"
+
+namespace kestrom {
+
+void TLogoAppForm::ShowConsoleBlock() {
+    CameraSlot& slot = state_.current();
+    if (!slot.hasDevice()) return;
+    bool settingsChanged = slot.SettingsChanged;
+    state_.refreshInProgress = true;
+
+    bool guard = state_.updateGuard;
+    state_.updateGuard = true;
+    std::int32_t mode = state_.console.mode();
+    if (mode < 0 || mode > 7)
+        state_.history.append("Invalid Mode value");
+    else
+        currentTab_->Mode->setText(QString::number(mode));
+    state_.updateGuard = guard;
+
+    char revision = state_.factory.hardwareRevision();
+    currentTab_->HardwareRev->setText(revision ? QString(QChar::fromLatin1(revision)) : QString());
+    currentTab_->FirmwareRev->setText(QString::fromLatin1(state_.console.firmwareRevision().c_str()));
+
+    state_.refreshInProgress = false;
+    slot.SettingsChanged = settingsChanged;
+    update();
+}
+
+}  // namespace kestrom
+
+namespace kestrom {
+
+// The full refresh when a camera is opened; the settings controls join it with the settings panel.
+void TLogoAppForm::RefreshSettings() {
+    CameraSlot& slot = state_.current();
+    if (!slot.hasDevice()) return;
+    bool settingsChanged = slot.SettingsChanged;
+    state_.refreshInProgress = true;
+
+    std::int32_t mode = state_.console.mode();
+    if (mode < 0 || mode > 7)
+        state_.history.append("Invalid Mode value");
+    else
+        currentTab_->Mode->setText(QString::number(mode));
+
+    currentTab_->SerialDisplay->setText(QString::number(state_.factory.serialNumber()));
+    slot.Serial = state_.factory.serialNumber();
+    char revision = state_.factory.hardwareRevision();
+    currentTab_->HardwareRev->setText(revision ? QString(QChar::fromLatin1(revision)) : QString());
+    currentTab_->FirmwareRev->setText(QString::fromLatin1(state_.console.firmwareRevision().c_str()));
+
+    state_.refreshInProgress = false;
+    slot.SettingsChanged = settingsChanged;
+    update();
+}
+
+}  // namespace kestrom
