@@ -1,0 +1,42 @@
+// A console on deterministic simulated cameras.
+#include "console_fixture.h"
+
+#include <QTabWidget>
+#include <algorithm>
+
+namespace kestrom::testing {
+
+sim::CameraConfig camera(int deviceIndex, std::uint16_t serial, const std::string& firmware) {
+    sim::CameraConfig c;
+    c.deviceIndex = deviceIndex;
+    c.serial = serial;
+    c.firmware = firmware;
+    return c;
+}
+
+void ConsoleFixture::start(std::vector<sim::CameraConfig> cameras) {
+    sim::Config config;
+    config.cameras = std::move(cameras);
+    config.deterministic = true;
+    driver = std::make_unique<sim::Driver>(config);
+    form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false});
+}
+
+void ConsoleFixture::TearDown() {
+    form.reset();
+    driver.reset();
+}
+
+std::vector<std::string> ConsoleFixture::linesSince(std::size_t mark) const {
+    auto lines = form->state().history.lines();
+    return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(mark, lines.size())), lines.end()};
+}
+
+bool ConsoleFixture::historyHas(const std::string& line) const {
+    auto lines = form->state().history.lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+void ConsoleFixture::showTab(int slot) { form->pageControl()->setCurrentIndex(slot); }
+
+}  // namespace kestrom::testing

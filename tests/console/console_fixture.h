@@ -1,0 +1,38 @@
+// A console on deterministic simulated cameras, its timers driven by the test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/logo_app_form.h"
+#include "platform/delay_service.h"
+#include "platform/dialog_service.h"
+#include "simulator/sim_driver.h"
+
+namespace kestrom::testing {
+
+// A camera of the simulator at a device number with a serial and firmware text.
+sim::CameraConfig camera(int deviceIndex, std::uint16_t serial, const std::string& firmware = "v1.05");
+
+class ConsoleFixture : public ::testing::Test {
+protected:
+    void start(std::vector<sim::CameraConfig> cameras);
+    void TearDown() override;
+
+    // The history lines written since the mark.
+    std::vector<std::string> linesSince(std::size_t mark) const;
+    std::size_t mark() const { return form->state().history.size(); }
+    bool historyHas(const std::string& line) const;
+    // Makes a camera tab current the way a user's click does.
+    void showTab(int slot);
+
+    std::unique_ptr<sim::Driver> driver;
+    InstantDelay delay;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TLogoAppForm> form;
+};
+
+}  // namespace kestrom::testing
