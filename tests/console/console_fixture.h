@@ -1,6 +1,7 @@
 // A console on deterministic simulated cameras, its timers driven by the test.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -1,5 +1,6 @@
 // Start-up discovery, opening cameras, closing them and finding them again.
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <cerrno>

@@ -1,0 +1,110 @@
+// The console program as a user starts it: one instance, signals, a bad simulator configuration.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class ConsoleProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kestrom-app-test-" + std::to_string(getpid()));
+        fs::create_directories(dir_ / "run");
+        fs::permissions(dir_ / "run", fs::perms::owner_all);
+    }
+    void TearDown() override {
+        for (pid_t pid : started_) {
+            if (::kill(pid, 0) == 0) ::kill(pid, SIGKILL);
+            int status;
+            ::waitpid(pid, &status, 0);
+        }
+        fs::remove_all(dir_);
+    }
+
+    pid_t launch(std::vector<std::string> extra) {
+        std::vector<std::string> args = {KESTROM_CONSOLE_BINARY, "-platform", "offscreen", "--history-log",
+                                         (dir_ / "history.log").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
+            setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
+            setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+            setenv("KESTROM_CONFIG_DIR", (dir_ / "config").c_str(), 1);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            std::_Exit(127);
+        }
+        started_.push_back(pid);
+        return pid;
+    }
+
+    // The exit code, or -1 if the process has not ended within the limit.
+    static int waitExit(pid_t pid, std::chrono::milliseconds limit) {
+        auto until = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < until) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;
+    }
+
+    std::string log() const {
+        std::ifstream in(dir_ / "history.log");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    bool waitForLog(const std::string& text, std::chrono::milliseconds limit) const {
+        auto until = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < until) {
+            if (log().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    fs::path dir_;
+    std::vector<pid_t> started_;
+};
+
+TEST_F(ConsoleProcess, SecondStartEndsAtOnceAndSigtermClosesTheFirstInOrder) {
+    pid_t first = launch({});
+    ASSERT_TRUE(waitForLog("Camera opened.", 20s)) << log();
+
+    pid_t second = launch({});
+    EXPECT_EQ(waitExit(second, 10s), 0);
+    EXPECT_EQ(::kill(first, 0), 0) << "the first console must keep running";
+
+    ::kill(first, SIGTERM);
+    EXPECT_EQ(waitExit(first, 10s), 0);
+}
+
+TEST_F(ConsoleProcess, UnreadableSimulatorConfigurationIsNamedWithItsLineAndTheConsoleStillRuns) {
+    fs::path config = dir_ / "cameras.conf";
+    std::ofstream(config) << "[camera]\ndevice = 0\nserial = not-a-number\n";
+    pid_t pid = launch({"--sim-config", config.string()});
+    ASSERT_TRUE(waitForLog("No cameras found", 20s)) << log();
+    EXPECT_TRUE(waitForLog(config.string() + ":3:", 5s)) << log();
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(waitExit(pid, 10s), 0);
+}
+
+}  // namespace
