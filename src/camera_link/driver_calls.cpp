@@ -51,7 +51,8 @@ std::int32_t DriverCalls::ShortIOByTab(const Request& request, int slot, std::in
 std::int32_t DriverCalls::ShortRead(const Request& request, std::int32_t item) {
     DeviceHandle device = state_.current().Device.load();
     if (device == kNoDevice) return -1;
-    std::int32_t buffer[2] = {item, 0};
+    // A second word other than 0 or 1 asks for the value rather than setting it.
+    std::int32_t buffer[2] = {item, -1};
     int error = 0;
     if (!control(device, request.code, buffer, sizeof buffer, error)) {
         failCurrent(" ShortRead: ", request.name, error, true);

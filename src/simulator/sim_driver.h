@@ -41,6 +41,11 @@ struct CameraConfig {
     std::array<std::uint16_t, 5> choppedGain{400, 800, 1600, 3200, 4000};
     std::array<std::uint16_t, 5> choppedOffset{2048, 2048, 2048, 2048, 2048};
     bool attached = true;
+    // A camera leaves the factory with a bad-pixel map of its own bad pixels and a gain map that
+    // flattens its responsivity, for both methods; without them it starts with no maps.
+    bool factoryMaps = true;
+    // Thermal cameras (camera type bit 0): the table that the pulsed gain-map request carries.
+    std::vector<float> thermalTable;
     BeamConfig beam;
 };
 
@@ -58,8 +63,28 @@ Config defaultConfig();
 std::optional<Config> loadConfigFile(const std::string& path, std::string& error);
 std::optional<Config> parseConfig(const std::string& text, const std::string& fileName, std::string& error);
 
+// How long the camera stays busy after a method or chop-rate change, and how long a calibration runs,
+// in simulated time.
+inline constexpr int kSettleMilliseconds = 1500;
+inline constexpr int kCalibrationMilliseconds = 3000;
+
+// Mode word of the status block:
+//   0 pulsed automatic, 1 pulsed lock-in, 2 pulsed with video trigger, 3 calibrating in pulsed
+//   operation, 4 chopped 24 Hz, 5 chopped 48 Hz, 6 setup mode (IOCTL_SET_DEBUG 0x1000000).
+// Offset 0 of every frame's status block carries the frame's sequence number (from 1 after each
+// acquire on), so dropped frames show.
+//
+// Item request 0x89892060 {item, value}: item 96 (visible wavelength) only. A second word of 0 or 1
+// sets the switch; any other second word (send -1) reads it. Either way the second word returns
+// the value in force.
+//
+// Time: simulated time drives the busy and calibration timers and beam drift. In deterministic mode
+// it moves only by advanceTime() and by one frame period per produceFrame(); in real-time mode it is
+// the steady clock since construction plus whatever advanceTime() added.
 class Driver : public DeviceIo {
 public:
+    // Throws std::invalid_argument for a device index outside 0..10 or used twice (the file parser
+    // reports these with their line; this guards configurations built in code).
     explicit Driver(Config config);
     ~Driver() override;
 
@@ -76,7 +101,8 @@ public:
     void setDeviceChangeCallback(std::function<void()> callback);
     bool isAttached(int deviceIndex) const;
 
-    // Fault injection for tests.
+    // Fault injection for tests. failNextOpen applies to the next working (read/write) open; probes
+    // are not affected, so a camera that can be probed but not opened can be shown.
     void failNextRequest(int deviceIndex, std::uint32_t code, int error);
     void failNextOpen(int deviceIndex, int error);
     void failReads(int deviceIndex, int count, int error);
@@ -96,7 +122,19 @@ public:
     std::vector<RequestRecord> requestLog() const;
 
     // Deterministic mode: makes the next frame of a camera ready for its pending or next read.
+    // Ignored while the camera does not acquire; a ready frame that was not read yet is lost and
+    // counts as a skipped trigger.
     void produceFrame(int deviceIndex);
+
+    // Moves simulated time on (both modes); timers that expire take effect at once.
+    void advanceTime(int milliseconds);
+    std::int64_t simulatedMilliseconds() const;
+
+    // Bench support: reads copy these 15376 pixels instead of synthesising a frame (the status block
+    // is still written); an empty vector returns to synthesis.
+    void setReplayFrame(int deviceIndex, const std::vector<std::int16_t>& pixels);
+    // Duration of the last frame synthesis of any camera, in microseconds (0 before the first).
+    double lastSynthesisMicroseconds() const;
 
 private:
     struct Impl;

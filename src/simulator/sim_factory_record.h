@@ -1,0 +1,11 @@
+// The factory information record a configured camera leaves the factory with.
+#pragma once
+
+#include "camera_link/factory_info.h"
+#include "simulator/sim_driver.h"
+
+namespace kestrom::sim {
+
+FactoryInfo factoryRecordFor(const CameraConfig& config);
+
+}  // namespace kestrom::sim
