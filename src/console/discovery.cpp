@@ -3,19 +3,10 @@
 #include <QTabWidget>
 
 #include "console/camera_tab.h"
+#include "console/hourglass.h"
 #include "console/logo_app_form.h"
 
 namespace kestrom {
-
-namespace {
-
-// The hourglass while the console waits on the camera; the cursor found is restored.
-struct Hourglass {
-    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Hourglass() { QApplication::restoreOverrideCursor(); }
-};
-
-}  // namespace
 
 void TLogoAppForm::FindCameras() {
     for (int i = 0; i < kDeviceNameCount; ++i) {
@@ -102,7 +93,7 @@ void TLogoAppForm::BitBtn1MouseDown() {
     RefreshSettings();
     if (!setupFile.empty()) loadSetupFile(setupFile);
     if (state_.factory.isFixedConfiguration()) {
-        LockSettings();
+        panel_->LockSettings();
         s.SettingsChanged = false;
     }
 }

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMetaObject>
@@ -25,11 +26,21 @@ constexpr const char* kCaption = "Kestrom III Control Console";
 }
 
 TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
-    : QMainWindow(parent), services_(services), calls_(state_, services.io, *this) {
+    : QMainWindow(parent),
+      services_(services),
+      calls_(state_, services.io, *this),
+      acquisition_(state_, calls_, services_.delay, *this),
+      threads_(AcquisitionContext{state_, services_.io, mainThread_, port_, *this}) {
     setObjectName("TLogoAppForm");
     setWindowTitle(kCaption);
     buildPages();
     buildMenus();
+    panel_ = new TSettingsPanel(state_, calls_, acquisition_, services_.dialogs, *this, this);
+    for (TCameraTab* tab : tabs_) panel_->connectTab(tab);
+    // Frame deliveries and posted messages run from the event loop.
+    mainThread_.setWakeup([this] {
+        QMetaObject::invokeMethod(this, [this] { mainThread_.runPending(); }, Qt::QueuedConnection);
+    });
 
     state_.history.addListener([this](const std::string& line) {
         historyLog_.write(line);
@@ -214,6 +225,7 @@ void TLogoAppForm::MainPageControlChange() {
 }
 
 void TLogoAppForm::NoViewTimerTimer() {
+    threads_.reap();
     CameraSlot& slot = state_.current();
     if (slot.hasDevice() && (slot.Thread.load() == nullptr || slot.Paused.load())) calls_.ReadCameraState();
 }
@@ -227,9 +239,39 @@ void TLogoAppForm::OpenCameraExecute() {
         if (!state_.slots[i].hasDevice()) state_.slots[i].DevicePath.clear();
 }
 
-void TLogoAppForm::terminateThread(int /*slot*/) {
-    // The acquisition thread joins the console with the live frames.
+void TLogoAppForm::terminateThread(int slot) { threads_.terminate(slot); }
+
+bool TLogoAppForm::startAcquisition(int slot) {
+    if (!state_.validSlot(slot) || !state_.slots[slot].hasDevice()) return false;
+    if (state_.currentSlot != slot) {
+        activateTab(slot);
+        MainPageControlChange();
+    }
+    if (state_.slots[slot].Thread.load() != nullptr) return true;
+    acquisition_.SetAcquire(1);
+    if (threads_.start(slot)) return true;
+    state_.history.append(threads_.lastError());
+    return false;
 }
+
+void TLogoAppForm::showFrameCounters(std::int32_t frameCount, std::int32_t transferEfficiency) {
+    currentTab_->RawFrameCount->setText(QString::number(frameCount));
+    currentTab_->RateDisplay->setText(QString::number(transferEfficiency));
+}
+
+void TLogoAppForm::refreshCalibrateButtonColour() { panel_->colourCalibrateButton(); }
+
+void TLogoAppForm::setHourglass(bool on) {
+    if (on) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++hourglassDepth_;
+    } else if (hourglassDepth_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --hourglassDepth_;
+    }
+}
+
+void TLogoAppForm::setCloseCameraEnabled(bool enabled) { Closecamera1->setEnabled(enabled); }
 
 void TLogoAppForm::closeSlotDevice(int slot) {
     DeviceHandle device = state_.slots[slot].Device.exchange(kNoDevice);
@@ -258,7 +300,9 @@ void TLogoAppForm::CloseCameraExecute() {
         s.SettingsChanged = false;
         offerToSaveSettings();
     }
-    if (fixed) UnlockSettings();
+    if (fixed) panel_->UnlockSettings();
+    // A later camera in this slot starts unlocked, so its changes are offered for saving.
+    s.Locked = false;
     closeSlotDevice(slot);
 
     state_.history.append("Camera closed: " + MainPageControl->tabText(slot).toStdString());
@@ -355,6 +399,9 @@ void TLogoAppForm::FormClose() {
         }
     }
     for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
+    // The devices are closed, so no read still blocks a thread that is asked to end.
+    threads_.terminateAll();
+    threads_.joinAll();
 }
 
 }  // namespace kestrom

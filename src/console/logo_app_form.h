@@ -7,12 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "camera_link/acquisition.h"
+#include "camera_link/acquisition_host.h"
+#include "camera_link/acquisition_threads.h"
 #include "camera_link/console_state.h"
 #include "camera_link/driver_calls.h"
+#include "console/settings_panel.h"
 #include "console/history_log.h"
 #include "platform/delay_service.h"
 #include "platform/device_io.h"
 #include "platform/dialog_service.h"
+#include "platform/main_thread_calls.h"
+#include "platform/window_messages.h"
 
 class QAction;
 class QListWidget;
@@ -36,7 +42,10 @@ struct ConsoleServices {
 inline constexpr std::uint32_t kDeviceChangeMessage = 537;
 inline constexpr std::intptr_t kDevNodesChanged = 7;
 
-class TLogoAppForm : public QMainWindow, public DriverCallsHost {
+class TLogoAppForm : public QMainWindow,
+                     public DriverCallsHost,
+                     public AcquisitionHost,
+                     public SettingsPanelHost {
     Q_OBJECT
 public:
     explicit TLogoAppForm(ConsoleServices services, QWidget* parent = nullptr);
@@ -46,7 +55,14 @@ public:
     DriverCalls& calls() { return calls_; }
     TCameraTab* cameraTab(int tab) const { return tabs_[static_cast<std::size_t>(tab - 1)]; }
     // The current tab's controls; tab 1's while the History tab is shown.
-    TCameraTab* currentTab() const { return currentTab_; }
+    TCameraTab* currentTab() const override { return currentTab_; }
+    TSettingsPanel& panel() { return *panel_; }
+    Acquisition& acquisition() { return acquisition_; }
+    AcquisitionThreads& threads() { return threads_; }
+    MainThreadCalls& mainThread() { return mainThread_; }
+    MessagePort& messagePort() { return port_; }
+    // Switches acquisition on for a slot's camera and starts its thread (the tab becomes current).
+    bool startAcquisition(int slot);
     QTabWidget* pageControl() const { return MainPageControl; }
     QListWidget* errLog() const { return ErrLog; }
     bool isTabShown(int slot) const;
@@ -73,10 +89,15 @@ public:
     // Messages sent to the window: device change and the subscriber requests.
     std::intptr_t dispatchMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam);
 
-    // DriverCallsHost.
+    // DriverCallsHost, AcquisitionHost, SettingsPanelHost.
     void closeCurrentCamera() override { CloseCameraExecute(); }
     void showConsoleBlock() override { ShowConsoleBlock(); }
     void enableSetupFileMenus() override;
+    void showFrameCounters(std::int32_t frameCount, std::int32_t transferEfficiency) override;
+    void refreshCalibrateButtonColour() override;
+    void setHourglass(bool on) override;
+    void setCloseCameraEnabled(bool enabled) override;
+    void playSound(const char* /*file*/) override {}
 
     void ShowConsoleBlock();
     void RefreshSettings();
@@ -102,10 +123,7 @@ private:
     // Places later console features fill in; they do nothing yet.
     std::string lastSetupFile(std::uint32_t serial);
     void loadSetupFile(const std::string& path);
-    void LockSettings() {}
-    void UnlockSettings() {}
     void offerToSaveSettings() {}
-    void playSound(const char* /*name*/) {}
     std::string cameraAlias(std::uint32_t /*serial*/) { return {}; }
     void refreshLaunchBoxes() {}
 
@@ -113,6 +131,12 @@ private:
     ConsoleState state_;
     DriverCalls calls_;
     HistoryLog historyLog_;
+    MainThreadCalls mainThread_;
+    MessagePort port_{mainThread_};
+    Acquisition acquisition_;
+    AcquisitionThreads threads_;
+    TSettingsPanel* panel_ = nullptr;
+    int hourglassDepth_ = 0;
 
     QTabWidget* MainPageControl = nullptr;
     QWidget* Summary = nullptr;

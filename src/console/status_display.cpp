@@ -25,38 +25,14 @@ void TLogoAppForm::ShowConsoleBlock() {
     char revision = state_.factory.hardwareRevision();
     currentTab_->HardwareRev->setText(revision ? QString(QChar::fromLatin1(revision)) : QString());
     currentTab_->FirmwareRev->setText(QString::fromLatin1(state_.console.firmwareRevision().c_str()));
+    panel_->applyStatusRules();
 
     state_.refreshInProgress = false;
     slot.SettingsChanged = settingsChanged;
     update();
 }
 
-}  // namespace kestrom
-
-namespace kestrom {
-
-// The full refresh when a camera is opened; the settings controls join it with the settings panel.
-void TLogoAppForm::RefreshSettings() {
-    CameraSlot& slot = state_.current();
-    if (!slot.hasDevice()) return;
-    bool settingsChanged = slot.SettingsChanged;
-    state_.refreshInProgress = true;
-
-    std::int32_t mode = state_.console.mode();
-    if (mode < 0 || mode > 7)
-        state_.history.append("Invalid Mode value");
-    else
-        currentTab_->Mode->setText(QString::number(mode));
-
-    currentTab_->SerialDisplay->setText(QString::number(state_.factory.serialNumber()));
-    slot.Serial = state_.factory.serialNumber();
-    char revision = state_.factory.hardwareRevision();
-    currentTab_->HardwareRev->setText(revision ? QString(QChar::fromLatin1(revision)) : QString());
-    currentTab_->FirmwareRev->setText(QString::fromLatin1(state_.console.firmwareRevision().c_str()));
-
-    state_.refreshInProgress = false;
-    slot.SettingsChanged = settingsChanged;
-    update();
-}
+void TLogoAppForm::RefreshSettings() { panel_->RefreshSettings(); }
 
 }  // namespace kestrom
+

@@ -1,0 +1,25 @@
+// How the panel reads numbers typed by the user and writes numbers into its fields.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kestrom {
+
+// A whole decimal number with an optional sign, surrounding spaces allowed; nothing when the
+// text is not one or does not fit 32 bits.
+std::optional<int> parseInteger(const std::string& text);
+// The raw gain and offset fields take text that is not an integer as 0.
+inline int integerOrZero(const std::string& text) { return parseInteger(text).value_or(0); }
+// A decimal number such as "3", "2.5" or "1e1"; nothing when the text is not one.
+std::optional<double> parseDecimal(const std::string& text);
+
+std::string formatFixed(double value, int decimals);
+
+// A rate in Hz from a period in microseconds, "%.2f"; notPositive is shown for a period <= 0.
+std::string rateFromPeriod(int periodMicroseconds, const std::string& notPositive);
+// The period in microseconds for a rate typed in Hz, truncated toward zero; nothing for 0 or a
+// text that is not a number.
+std::optional<int> periodFromRate(const std::string& text);
+
+}  // namespace kestrom
