@@ -50,6 +50,12 @@ int main(int argc, char* argv[]) {
     kestrom::SingleInstanceLock lock(kestrom::SingleInstanceLock::defaultPath());
     if (!lock.acquire()) return 0;
 
+    // Installed before the cameras are opened; the event loop acts on the signal once the window exists.
+    kestrom::TLogoAppForm* window = nullptr;
+    kestrom::installShutdownSignals([&window] {
+        if (window) window->FileExit1Execute();
+    });
+
     std::string configError;
     kestrom::sim::Config config = kestrom::sim::defaultConfig();
     std::string configPath = parser.value(simConfig).toStdString();
@@ -82,7 +88,7 @@ int main(int argc, char* argv[]) {
     if (!configPath.empty() && configError.empty())
         watcher = std::make_unique<kestrom::SimConfigWatcher>(
             configPath, driver, [&form](const std::string& line) { form.state().history.append(line); });
-    kestrom::installShutdownSignals([&form] { form.FileExit1Execute(); });
+    window = &form;
 
     form.show();
     int result = app.exec();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/device_io.h"
+#include "platform/window_messages.h"
 
 namespace kestrom {
 
@@ -16,8 +17,6 @@ inline constexpr int kSlotCount = 11;
 // Slots 1..4 have a camera tab; slot 0 is the History tab; 5..10 never hold a camera.
 inline constexpr int kFirstCameraSlot = 1;
 inline constexpr int kLastCameraSlot = 4;
-
-using WindowHandle = std::uint32_t;
 
 struct CameraSlot {
     // Fields the acquisition thread reads without a lock are atomic; the main thread writes them.

@@ -100,7 +100,8 @@ bool DriverCalls::readRecords() {
     if (!blockRequest(req::GetFactoryInformation, state_.factory.bytes.data(), FactoryInfo::kSize,
                       BlockFailure::Console))
         return false;
-    if (!state_.factory.isFixedConfiguration()) host_.enableSetupFileMenus();
+    // A fixed-configuration camera keeps the entries disabled even when the tab change enabled them.
+    host_.enableSetupFileMenus(!state_.factory.isFixedConfiguration());
 
     state_.console.bytes.fill(0);
     std::uint8_t shortForm[req::kConsoleBlockShortSize] = {};

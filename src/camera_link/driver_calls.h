@@ -16,7 +16,8 @@ public:
     virtual ~DriverCallsHost() = default;
     virtual void closeCurrentCamera() = 0;      // the user's "C&lose camera"
     virtual void showConsoleBlock() = 0;        // status refresh of the current tab
-    virtual void enableSetupFileMenus() = 0;    // "&Open setup file", "Save setup &As..."
+    // "&Open setup file" and "Save setup &As..."; never offered for a fixed-configuration camera.
+    virtual void enableSetupFileMenus(bool enabled) = 0;
 };
 
 // How a failed direct block request is reported and what it closes.

@@ -188,9 +188,9 @@ int TLogoAppForm::visiblePosition(int slot) const {
     return position;
 }
 
-void TLogoAppForm::enableSetupFileMenus() {
-    FileOpenItem->setEnabled(true);
-    SaveAs1->setEnabled(true);
+void TLogoAppForm::enableSetupFileMenus(bool enabled) {
+    FileOpenItem->setEnabled(enabled);
+    SaveAs1->setEnabled(enabled);
 }
 
 void TLogoAppForm::setMenusForHistory() {

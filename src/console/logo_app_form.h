@@ -92,7 +92,7 @@ public:
     // DriverCallsHost, AcquisitionHost, SettingsPanelHost.
     void closeCurrentCamera() override { CloseCameraExecute(); }
     void showConsoleBlock() override { ShowConsoleBlock(); }
-    void enableSetupFileMenus() override;
+    void enableSetupFileMenus(bool enabled) override;
     void showFrameCounters(std::int32_t frameCount, std::int32_t transferEfficiency) override;
     void refreshCalibrateButtonColour() override;
     void setHourglass(bool on) override;

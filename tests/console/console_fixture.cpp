@@ -18,6 +18,8 @@ void ConsoleFixture::start(std::vector<sim::CameraConfig> cameras) {
     sim::Config config;
     config.cameras = std::move(cameras);
     config.deterministic = true;
+    dialogs = ScriptedDialogs{};
+    delay = InstantDelay{};
     driver = std::make_unique<sim::Driver>(config);
     form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false});
 }

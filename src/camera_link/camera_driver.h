@@ -1,0 +1,106 @@
+// The acquisition thread of one camera slot: reads frames into the slot's shared frame block and
+// has the main thread hand each one to the slot's subscriber windows.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "camera_link/acquisition_context.h"
+#include "platform/shared_memory.h"
+
+namespace kestrom {
+
+// One window that receives a slot's frames.
+struct Subscriber {
+    WindowHandle window = 0;
+    bool receiving = true;
+};
+
+class CameraDriver {
+public:
+    static constexpr int kMaxSubscribers = 50;
+    static constexpr std::uint32_t kNewFrameMessage = 1326;   // wParam FrameCount, lParam slot
+    static constexpr std::uint32_t kClosingMessage = 1330;    // wParam the window, lParam slot
+    // Read status of a frame block marked not to be delivered.
+    static constexpr std::uint32_t kSkippedStatus = 279;
+
+    // Creates or opens the slot's frame block and zeroes it, makes this thread the slot's Thread and
+    // starts it at the lowest priority. Nullptr and error text when the slot is not a camera slot,
+    // already has a Thread, or the block cannot be had. Main thread.
+    static std::unique_ptr<CameraDriver> create(int slot, AcquisitionContext& context, std::string& error);
+
+    // Terminates and joins: only once the thread cannot be blocked in a read (its device closed).
+    ~CameraDriver();
+    CameraDriver(const CameraDriver&) = delete;
+    CameraDriver& operator=(const CameraDriver&) = delete;
+
+    // Any thread. The loop ends at its next check; a delivery that has not started is dropped.
+    void terminate();
+    // The loop looks at the slot's acquire and pause state again at once.
+    void wake();
+    // True once the thread has done its last action; join() then returns at once.
+    bool finished() const { return finished_.load(); }
+    void join();
+
+    // Main thread. The subscriber table and the request stacks share one lock.
+    void addSubscriber(WindowHandle window);
+    void queueClose(WindowHandle window);
+    void queueStop(WindowHandle window);
+    void queueStart(WindowHandle window);
+    std::vector<Subscriber> subscribers() const;
+
+    int slot() const { return slot_; }
+    // What the console hands a subscriber that asks for the slot's frame block.
+    int mappingHandle() const { return mappingHandle_; }
+    const std::string& frameBlockName() const { return frameBlockName_; }
+    // Passes of the loop so far; each pass looks at the terminate flag once.
+    std::uint64_t passes() const { return passes_.load(); }
+
+private:
+    CameraDriver(int slot, AcquisitionContext& context, std::unique_ptr<SharedMemory> block);
+
+    void run();
+    bool readFrame();
+    void deliverFrame();
+    void carryOutRequests();
+    void end();
+    void idleWait();
+    void debugLine(WindowHandle window, const char* text);
+
+    CameraSlot& cameraSlot() { return context_.state.slots[static_cast<std::size_t>(slot_)]; }
+
+    AcquisitionContext& context_;
+    const int slot_;
+
+    mutable std::mutex lock_;   // subscribers_ and the three request stacks
+    std::array<std::optional<Subscriber>, kMaxSubscribers> subscribers_;
+    std::vector<WindowHandle> closeRequests_, stopRequests_, startRequests_;   // used from the back
+
+    // Written by the thread before it hands a delivery to the main thread, read there while it waits.
+    std::uint32_t bytesRead_ = 0;
+    std::uint32_t readStatus_ = 0;
+    int failedReads_ = 0;
+    bool debugAtDelivery_ = false;   // the console's debug flag, taken on the main thread
+    std::unique_ptr<SharedMemory> block_;
+    // Kept after the block is released: the main thread may still ask while the thread ends.
+    const int mappingHandle_;
+    const std::string frameBlockName_;
+
+    std::atomic<bool> terminate_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<std::uint64_t> passes_{0};
+    std::mutex idleMutex_;
+    std::condition_variable idleCv_;
+    bool woken_ = false;
+    std::thread thread_;
+};
+
+}  // namespace kestrom
