@@ -1,8 +1,10 @@
 // Finding the cameras among the device names and opening them in the first free slot.
 #include <QApplication>
+#include <QDir>
 #include <QTabWidget>
 
 #include "console/camera_tab.h"
+#include "console/core/console_settings.h"
 #include "console/hourglass.h"
 #include "console/logo_app_form.h"
 
@@ -89,16 +91,39 @@ void TLogoAppForm::BitBtn1MouseDown() {
     std::string alias = cameraAlias(state_.factory.serialNumber());
     setTabCaption(slot, alias.empty() ? QString::number(state_.factory.serialNumber()) : QString::fromStdString(alias));
     s.Serial = state_.factory.serialNumber();
-    std::string setupFile = lastSetupFile(s.Serial);
+    std::string setupFile = lastSetupFile();
     RefreshSettings();
-    if (!setupFile.empty()) loadSetupFile(setupFile);
+    if (!setupFile.empty() && s.hasDevice()) loadSetupFile(setupFile);
     if (state_.factory.isFixedConfiguration()) {
         panel_->LockSettings();
         s.SettingsChanged = false;
     }
 }
 
-std::string TLogoAppForm::lastSetupFile(std::uint32_t /*serial*/) { return {}; }
-void TLogoAppForm::loadSetupFile(const std::string& /*path*/) {}
+std::string TLogoAppForm::lastSetupFile() {
+    try {
+        return setupFiles_->lastSetupFile();
+    } catch (const RegistryError& e) {
+        state_.history.append(e.what());
+        return {};
+    }
+}
+
+// The recorded file's folder becomes the dialogs' start and the working directory.
+void TLogoAppForm::loadSetupFile(const std::string& path) {
+    std::string folder = SetupFiles::directoryOf(path);
+    setupFiles_->setDialogsDirectory(folder);
+    QDir::setCurrent(QString::fromStdString(folder));
+    setupFiles_->OpenInit(path);
+}
+
+std::string TLogoAppForm::cameraAlias(std::uint32_t serial) {
+    try {
+        return readCameraAlias(setupFiles_->regCtl(), serial);
+    } catch (const RegistryError& e) {
+        state_.history.append(e.what());
+        return {};
+    }
+}
 
 }  // namespace kestrom

@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 
 #include "console/camera_tab.h"
+#include "console/core/console_settings.h"
+#include "console/core/registry_keys.h"
 
 namespace kestrom {
 
@@ -30,13 +32,19 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
       services_(services),
       calls_(state_, services.io, *this),
       acquisition_(state_, calls_, services_.delay, *this),
-      threads_(AcquisitionContext{state_, services_.io, mainThread_, port_, *this}) {
+      threads_(AcquisitionContext{state_, services_.io, mainThread_, port_, *this}),
+      store_(services.configFolder.empty() ? RegistryStore::defaultFolder() : services.configFolder),
+      RegUtil1(store_, kControlKey) {
     setObjectName("TLogoAppForm");
     setWindowTitle(kCaption);
     buildPages();
     buildMenus();
     panel_ = new TSettingsPanel(state_, calls_, acquisition_, services_.dialogs, *this, this);
     for (TCameraTab* tab : tabs_) panel_->connectTab(tab);
+    setupFiles_ = std::make_unique<SetupFiles>(state_, store_, services_.dialogs, *panel_);
+    store_.setWarningSink([this](const std::string& warning) { state_.history.append(warning); });
+    connect(FileOpenItem, &QAction::triggered, this, [this] { setupFiles_->FileOpen1Execute(); });
+    connect(SaveAs1, &QAction::triggered, this, [this] { setupFiles_->FileSaveAs1Execute(); });
     // Frame deliveries and posted messages run from the event loop.
     mainThread_.setWakeup([this] {
         QMetaObject::invokeMethod(this, [this] { mainThread_.runPending(); }, Qt::QueuedConnection);
@@ -377,6 +385,22 @@ void TLogoAppForm::FileExit1Execute() {
     close();
 }
 
+bool TLogoAppForm::soundOn() const { return SoundOnOff1->isChecked(); }
+
+void TLogoAppForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormPaint();
+}
+
+// The window's place and the sound switch, once, when the window is first shown.
+void TLogoAppForm::FormPaint() {
+    if (windowSettingsRead_) return;
+    windowSettingsRead_ = true;
+    WindowSettings settings = readWindowSettings(RegUtil1, {x(), y(), height(), width()});
+    SoundOnOff1->setChecked(settings.soundOn);
+    move(settings.bounds.left, settings.bounds.top);
+}
+
 void TLogoAppForm::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
@@ -399,6 +423,7 @@ void TLogoAppForm::FormClose() {
         }
     }
     for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
+    storeWindowSettings(RegUtil1, {SoundOnOff1->isChecked(), {x(), y(), height(), width()}});
     // The devices are closed, so no read still blocks a thread that is asked to end.
     threads_.terminateAll();
     threads_.joinAll();

@@ -13,11 +13,14 @@
 #include "camera_link/console_state.h"
 #include "camera_link/driver_calls.h"
 #include "console/settings_panel.h"
+#include "console/core/reg_util.h"
+#include "console/core/setup_files.h"
 #include "console/history_log.h"
 #include "platform/delay_service.h"
 #include "platform/device_io.h"
 #include "platform/dialog_service.h"
 #include "platform/main_thread_calls.h"
+#include "platform/registry_store.h"
 #include "platform/window_messages.h"
 
 class QAction;
@@ -36,6 +39,7 @@ struct ConsoleServices {
     DialogService& dialogs;
     std::string historyLogPath;     // empty: no log file
     bool startTimers = true;        // tests drive the timers by hand
+    std::string configFolder;       // user.reg and system.reg; empty: the user's default folder
 };
 
 // Window message numbers the console dispatches.
@@ -61,6 +65,9 @@ public:
     AcquisitionThreads& threads() { return threads_; }
     MainThreadCalls& mainThread() { return mainThread_; }
     MessagePort& messagePort() { return port_; }
+    SetupFiles& setupFiles() { return *setupFiles_; }
+    RegistryStore& registry() { return store_; }
+    bool soundOn() const;
     // Switches acquisition on for a slot's camera and starts its thread (the tab becomes current).
     bool startAcquisition(int slot);
     QTabWidget* pageControl() const { return MainPageControl; }
@@ -104,6 +111,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -121,10 +129,11 @@ private:
     void appendToErrLog(const QString& line);
 
     // Places later console features fill in; they do nothing yet.
-    std::string lastSetupFile(std::uint32_t serial);
+    std::string lastSetupFile();
     void loadSetupFile(const std::string& path);
-    void offerToSaveSettings() {}
-    std::string cameraAlias(std::uint32_t /*serial*/) { return {}; }
+    void FormPaint();
+    void offerToSaveSettings() { setupFiles_->offerToSaveSettings(); }
+    std::string cameraAlias(std::uint32_t serial);
     void refreshLaunchBoxes() {}
 
     ConsoleServices services_;
@@ -136,6 +145,10 @@ private:
     Acquisition acquisition_;
     AcquisitionThreads threads_;
     TSettingsPanel* panel_ = nullptr;
+    RegistryStore store_;
+    TRegUtil RegUtil1;
+    std::unique_ptr<SetupFiles> setupFiles_;
+    bool windowSettingsRead_ = false;
     int hourglassDepth_ = 0;
 
     QTabWidget* MainPageControl = nullptr;

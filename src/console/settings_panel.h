@@ -8,6 +8,7 @@
 
 #include "camera_link/console_state.h"
 #include "camera_link/driver_calls.h"
+#include "console/core/setup_target.h"
 #include "platform/dialog_service.h"
 
 class QColor;
@@ -36,7 +37,7 @@ namespace panel_colour {
 inline constexpr unsigned kRed = 0xFF0000, kGreen = 0x008000, kBrightGreen = 0x00FF00, kGrey = 0x808080;
 }
 
-class TSettingsPanel : public QObject {
+class TSettingsPanel : public QObject, public SetupTarget {
     Q_OBJECT
 public:
     TSettingsPanel(ConsoleState& state, DriverCalls& calls, Acquisition& acquisition, DialogService& dialogs,
@@ -91,9 +92,23 @@ public:
     // Refreshes and lock.
     void applyStatusRules();
     void RefreshSettings();
-    void LockSettings();
+    void LockSettings() override;
     void UnlockSettings();
     void colourCalibrateButton();
+
+    // What a setup file applies and what Save As reads.
+    void loadGainValue(int gain) override;
+    void loadChopSource(int index) override;
+    void loadChopRate(int index) override;
+    void loadTriggerMethod(bool chopped) override;
+    void loadVideoTrigger(bool ticked) override;
+    void loadVideoThreshold(int index) override;
+    void loadExposureTime(int microseconds) override { SetExposureTime(microseconds); }
+    void loadBadPixelCorrection(int value) override { SetPixelCorrection(value); }
+    void loadGainCorrection(int value) override { SetGainCorrection(value); }
+    bool exposureTimeHidden() const override;
+    PanelSettings panelSettings() const override;
+    void showStandardError(const std::string& text) override { showError(text); }
 
     int methodCopy() const { return methodCopy_; }
     bool chopChangeWait() const { return chopChangeWait_; }

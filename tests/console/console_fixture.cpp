@@ -3,6 +3,8 @@
 
 #include <QTabWidget>
 #include <algorithm>
+#include <filesystem>
+#include <unistd.h>
 
 namespace kestrom::testing {
 
@@ -21,12 +23,26 @@ void ConsoleFixture::start(std::vector<sim::CameraConfig> cameras) {
     dialogs = ScriptedDialogs{};
     delay = InstantDelay{};
     driver = std::make_unique<sim::Driver>(config);
-    form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false});
+    startConsole();
+}
+
+void ConsoleFixture::startConsole() {
+    if (configFolder.empty()) {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        configFolder = (std::filesystem::temp_directory_path() /
+                        ("kestrom-console-test-" + std::to_string(getpid()) + "-" + info->name()))
+                           .string();
+        std::filesystem::remove_all(configFolder);
+        std::filesystem::create_directories(configFolder);
+    }
+    form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false, configFolder});
 }
 
 void ConsoleFixture::TearDown() {
     form.reset();
     driver.reset();
+    if (!configFolder.empty()) std::filesystem::remove_all(configFolder);
+    configFolder.clear();
 }
 
 std::vector<std::string> ConsoleFixture::linesSince(std::size_t mark) const {

@@ -21,6 +21,8 @@ sim::CameraConfig camera(int deviceIndex, std::uint16_t serial, const std::strin
 class ConsoleFixture : public ::testing::Test {
 protected:
     void start(std::vector<sim::CameraConfig> cameras);
+    // A console on the driver the test has made.
+    void startConsole();
     void TearDown() override;
 
     // The history lines written since the mark.
@@ -34,6 +36,7 @@ protected:
     InstantDelay delay;
     ScriptedDialogs dialogs;
     std::unique_ptr<TLogoAppForm> form;
+    std::string configFolder;   // this test's user.reg and system.reg
 };
 
 }  // namespace kestrom::testing

@@ -133,7 +133,7 @@ TEST_F(Failures, StatusReadFailingAtOpenClosesAndTheNextTickReopens) {
     config.deterministic = true;
     driver = std::make_unique<sim::Driver>(config);
     driver->failNextRequest(0, req::GetConsoleAsBlock.code, EIO);
-    form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false});
+    startConsole();
     EXPECT_TRUE(historyHas("1 IOCTL_GET_CONSOLE_AS_BLOCK. " + systemErrorText(EIO)));
     EXPECT_FALSE(form->state().slots[1].hasDevice());
     form->Timer1Timer();
