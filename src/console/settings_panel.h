@@ -122,6 +122,7 @@ private:
     TCameraTab* tab() { return host_.currentTab(); }
     CameraSlot& slot() { return state_.current(); }
     void changed();
+    bool heldByLock();
     void applyLockinAvailability();
     void showPulseRate(const std::string& notPositive);
     void showLockinRate(bool regardFocus);

@@ -23,23 +23,36 @@ void TSettingsPanel::loadGainValue(int gain) {
     applyOffset(c.offset);
 }
 
-void TSettingsPanel::loadChopSource(int index) { tab()->ChopSource->setCurrentIndex(index); }
+// A fixed-configuration camera under its lock keeps its operating point: a setup file's method,
+// chop source, chop rate and video trigger do not reach it (gain and corrections still do).
+bool TSettingsPanel::heldByLock() { return slot().Locked && !state_.remoteChangeInProgress; }
+
+void TSettingsPanel::loadChopSource(int index) {
+    if (heldByLock()) return;
+    tab()->ChopSource->setCurrentIndex(index);
+}
 
 void TSettingsPanel::loadChopRate(int index) {
+    if (heldByLock()) return;
     tab()->ChopRate->setCurrentIndex(index);
     SetChopRate(tab()->ChopRate->currentIndex());
 }
 
 void TSettingsPanel::loadTriggerMethod(bool chopped) {
+    if (heldByLock()) return;
     if (chopped)
         tab()->ChoppedMode->setChecked(true);
     else
         tab()->PulseMode->setChecked(true);
 }
 
-void TSettingsPanel::loadVideoTrigger(bool ticked) { tab()->VideoTrigger->setChecked(ticked); }
+void TSettingsPanel::loadVideoTrigger(bool ticked) {
+    if (heldByLock()) return;
+    tab()->VideoTrigger->setChecked(ticked);
+}
 
 void TSettingsPanel::loadVideoThreshold(int index) {
+    if (heldByLock()) return;
     QComboBox* list = tab()->VideoThreshold;
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
     if (index >= 0 && index <= 5) SetVideoThreshold(index);
