@@ -14,7 +14,11 @@ bool DriverCalls::control(DeviceHandle device, std::uint32_t code, void* buffer,
 }
 
 void DriverCalls::failCurrent(const std::string& prefix, std::string_view name, int error, bool clearPath) {
-    state_.history.append(prefix + std::string(name) + ". " + systemErrorText(error));
+    failCurrentWithLine(prefix + std::string(name) + ". " + systemErrorText(error), clearPath);
+}
+
+void DriverCalls::failCurrentWithLine(const std::string& text, bool clearPath) {
+    state_.history.append(text);
     // The close makes the History tab current, so note the slot first.
     int noted = state_.currentSlot;
     host_.closeCurrentCamera();
@@ -76,6 +80,8 @@ bool DriverCalls::blockRequest(const Request& request, void* buffer, std::uint32
     if (control(device, request.code, buffer, length, error)) return true;
     if (failure == BlockFailure::Console) {
         failCurrent("", request.name, error, true);
+    } else if (failure == BlockFailure::Upload) {
+        failCurrentWithLine(std::string(request.name) + " failed. " + systemErrorText(error), true);
     } else {
         state_.history.appendRaw(std::string(request.name) + ". " + systemErrorText(error));
         host_.closeCurrentCamera();

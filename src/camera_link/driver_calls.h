@@ -24,6 +24,7 @@ public:
 enum class BlockFailure {
     Console,        // slot number, name, text; closes and lets discovery reopen
     Maintenance,    // no slot number; closes and keeps DevicePath
+    Upload,         // "<name> failed. " and the text; closes and lets discovery reopen
 };
 
 class DriverCalls {
@@ -45,6 +46,7 @@ public:
     // Writes the failure line for a request and closes the current camera; clearPath lets discovery
     // reopen it. prefix stands between the slot number and the request name.
     void failCurrent(const std::string& prefix, std::string_view name, int error, bool clearPath);
+    void failCurrentWithLine(const std::string& text, bool clearPath);
 
 private:
     bool readRecords();

@@ -41,6 +41,12 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     buildMenus();
     panel_ = new TSettingsPanel(state_, calls_, acquisition_, services_.dialogs, *this, this);
     for (TCameraTab* tab : tabs_) panel_->connectTab(tab);
+    service_ = new TServiceButtons(
+        ServiceButtonsContext{state_, calls_, acquisition_, *panel_, port_, services_.dialogs, services_.delay,
+                              [this] { return currentTab_; }, [this] { Refresh5->setEnabled(true); },
+                              [] {}, defaultDebugOutput()},
+        this);
+    for (TCameraTab* tab : tabs_) service_->connectTab(tab);
     setupFiles_ = std::make_unique<SetupFiles>(state_, store_, services_.dialogs, *panel_);
     store_.setWarningSink([this](const std::string& warning) { state_.history.append(warning); });
     connect(FileOpenItem, &QAction::triggered, this, [this] { setupFiles_->FileOpen1Execute(); });
@@ -91,8 +97,6 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     NoViewTimer = new QTimer(this);
     NoViewTimer->setInterval(1000);
     connect(NoViewTimer, &QTimer::timeout, this, &TLogoAppForm::NoViewTimerTimer);
-    CalibrationTimer = new QTimer(this);
-    CalibrationTimer->setInterval(1000);
     if (services_.startTimers) {
         Timer1->start();
         NoViewTimer->start();
@@ -373,7 +377,7 @@ bool TLogoAppForm::eventFilter(QObject* watched, QEvent* event) {
 void TLogoAppForm::FileExit1Execute() {
     state_.closing = true;
     Timer1->stop();
-    CalibrationTimer->stop();
+    service_->CalibrationTimer->stop();
     NoViewTimer->stop();
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (state_.slots[slot].Thread.load() != nullptr) {
@@ -411,7 +415,7 @@ void TLogoAppForm::FormClose() {
     formClosed_ = true;
     state_.closing = true;
     Timer1->stop();
-    CalibrationTimer->stop();
+    service_->CalibrationTimer->stop();
     NoViewTimer->stop();
     CameraSlot& current = state_.current();
     if (current.SettingsChanged && !state_.factory.isFixedConfiguration() && !state_.setupLoadInProgress)

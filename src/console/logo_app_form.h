@@ -12,6 +12,7 @@
 #include "camera_link/acquisition_threads.h"
 #include "camera_link/console_state.h"
 #include "camera_link/driver_calls.h"
+#include "console/service_buttons.h"
 #include "console/settings_panel.h"
 #include "console/core/reg_util.h"
 #include "console/core/setup_files.h"
@@ -61,6 +62,7 @@ public:
     // The current tab's controls; tab 1's while the History tab is shown.
     TCameraTab* currentTab() const override { return currentTab_; }
     TSettingsPanel& panel() { return *panel_; }
+    TServiceButtons& serviceButtons() { return *service_; }
     Acquisition& acquisition() { return acquisition_; }
     AcquisitionThreads& threads() { return threads_; }
     MainThreadCalls& mainThread() { return mainThread_; }
@@ -145,6 +147,7 @@ private:
     Acquisition acquisition_;
     AcquisitionThreads threads_;
     TSettingsPanel* panel_ = nullptr;
+    TServiceButtons* service_ = nullptr;
     RegistryStore store_;
     TRegUtil RegUtil1;
     std::unique_ptr<SetupFiles> setupFiles_;
@@ -159,7 +162,6 @@ private:
     TCameraTab* currentTab_ = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* NoViewTimer = nullptr;
-    QTimer* CalibrationTimer = nullptr;
 
     QAction* FileOpenItem = nullptr;
     QAction* SaveAs1 = nullptr;
