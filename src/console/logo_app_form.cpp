@@ -39,6 +39,7 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     setWindowTitle(kCaption);
     buildPages();
     buildMenus();
+    threads_.context().frameBlockPrefix = "/" + services_.sharedMemoryNamespace + "Kest3_";
     panel_ = new TSettingsPanel(state_, calls_, acquisition_, services_.dialogs, *this, this);
     for (TCameraTab* tab : tabs_) panel_->connectTab(tab);
     service_ = new TServiceButtons(
@@ -101,6 +102,15 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         Timer1->start();
         NoViewTimer->start();
     }
+
+    std::string error;
+    std::string commandName = "/" + services_.sharedMemoryNamespace + (kCommandMemoryName + 1);
+    command_ = SharedMemory::createOrOpen(commandName, kCommandMemorySize, error);
+    if (!command_) state_.history.append("Shared memory " + commandName + " not available: " + error);
+    windowHandle_ = port_.registerWindow(
+        [this](std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
+            return dispatchMessage(message, wParam, lParam);
+        });
 
     // The main window keeps its designed size.
     adjustSize();
@@ -259,11 +269,19 @@ bool TLogoAppForm::startAcquisition(int slot) {
         activateTab(slot);
         MainPageControlChange();
     }
-    if (state_.slots[slot].Thread.load() != nullptr) return true;
     acquisition_.SetAcquire(1);
+    resumeFrames(slot);
+    if (state_.slots[slot].Thread.load() != nullptr) return true;
     if (threads_.start(slot)) return true;
     state_.history.append(threads_.lastError());
     return false;
+}
+
+// A settings change made while acquisition was off leaves the slot paused; frames asked for now
+// must flow unless a suspension is still outstanding.
+void TLogoAppForm::resumeFrames(int slot) {
+    CameraSlot& s = state_.slots[slot];
+    if (s.SavedAcquireStates.empty() && s.AcquireState.load() == 1) s.Paused = false;
 }
 
 void TLogoAppForm::showFrameCounters(std::int32_t frameCount, std::int32_t transferEfficiency) {
@@ -353,11 +371,12 @@ void TLogoAppForm::deviceChange(std::intptr_t wParam) {
     }
 }
 
-std::intptr_t TLogoAppForm::dispatchMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t /*lParam*/) {
+std::intptr_t TLogoAppForm::dispatchMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
     if (message == kDeviceChangeMessage) {
         deviceChange(wParam);
         return 0;
     }
+    if (message >= kMsgFrameBlockHandle && message <= kMsgGainFactor) return subscriberRequest(message, wParam, lParam);
     return 0;
 }
 
@@ -431,6 +450,8 @@ void TLogoAppForm::FormClose() {
     // The devices are closed, so no read still blocks a thread that is asked to end.
     threads_.terminateAll();
     threads_.joinAll();
+    port_.unregisterWindow(windowHandle_);
+    command_.reset();
 }
 
 }  // namespace kestrom

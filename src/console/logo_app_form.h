@@ -21,7 +21,9 @@
 #include "platform/device_io.h"
 #include "platform/dialog_service.h"
 #include "platform/main_thread_calls.h"
+#include "platform/debug_output.h"
 #include "platform/registry_store.h"
+#include "platform/shared_memory.h"
 #include "platform/window_messages.h"
 
 class QAction;
@@ -41,11 +43,37 @@ struct ConsoleServices {
     std::string historyLogPath;     // empty: no log file
     bool startTimers = true;        // tests drive the timers by hand
     std::string configFolder;       // user.reg and system.reg; empty: the user's default folder
+    // Tests put their shared memory under other names ("/<ns>KIIICommand", "/<ns>Kest3_1") so that
+    // they never touch a running console's; empty for the real names.
+    std::string sharedMemoryNamespace;
 };
 
 // Window message numbers the console dispatches.
 inline constexpr std::uint32_t kDeviceChangeMessage = 537;
 inline constexpr std::intptr_t kDevNodesChanged = 7;
+// The subscriber protocol.
+inline constexpr std::uint32_t kMsgFrameBlockHandle = 1324;
+inline constexpr std::uint32_t kMsgFrameCount = 1325;
+inline constexpr std::uint32_t kMsgConnect = 1326;       // also the new-frame notice
+inline constexpr std::uint32_t kMsgCalibrate = 1327;
+inline constexpr std::uint32_t kMsgStart = 1328;
+inline constexpr std::uint32_t kMsgStop = 1329;
+inline constexpr std::uint32_t kMsgClose = 1330;         // also the closing notice
+inline constexpr std::uint32_t kMsgOruClosed = 1331;
+inline constexpr std::uint32_t kMsgSkeldClosed = 1332;
+inline constexpr std::uint32_t kMsgFindSerial = 1334;    // also the reply
+inline constexpr std::uint32_t kMsgMenuLockout = 1335;
+inline constexpr std::uint32_t kMsgLoadSetup = 1336;
+inline constexpr std::uint32_t kMsgPixelCorrection = 1337;
+inline constexpr std::uint32_t kMsgGainCorrection = 1338;
+inline constexpr std::uint32_t kMsgSerialList = 1339;
+inline constexpr std::uint32_t kMsgGainFactor = 1340;
+// "KIIICommand": factory record at 0 (or a text of up to 1024 bytes), status block at 1024.
+inline constexpr const char* kCommandMemoryName = "/KIIICommand";
+inline constexpr std::size_t kCommandMemorySize = 2048;
+inline constexpr std::size_t kCommandFactoryOffset = 0;
+inline constexpr std::size_t kCommandConsoleOffset = 1024;
+inline constexpr std::size_t kCommandTextSize = 1024;
 
 class TLogoAppForm : public QMainWindow,
                      public DriverCallsHost,
@@ -97,6 +125,10 @@ public:
     void deviceChange(std::intptr_t wParam);
     // Messages sent to the window: device change and the subscriber requests.
     std::intptr_t dispatchMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam);
+    // The main window's handle on the message port, which subscribers find.
+    WindowHandle windowHandle() const { return windowHandle_; }
+    SharedMemory* commandMemory() const { return command_.get(); }
+    std::string serialList() const;
 
     // DriverCallsHost, AcquisitionHost, SettingsPanelHost.
     void closeCurrentCamera() override { CloseCameraExecute(); }
@@ -127,6 +159,11 @@ private:
     void setMenusForHistory();
     int visiblePosition(int slot) const;
     void closeSlotDevice(int slot);
+    void activateSlot(int slot);
+    void resumeFrames(int slot);
+    void publishRecords();
+    std::intptr_t subscriberRequest(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam);
+    void menuLockout(bool enabled);
     void terminateThread(int slot);
     void appendToErrLog(const QString& line);
 
@@ -152,6 +189,9 @@ private:
     TRegUtil RegUtil1;
     std::unique_ptr<SetupFiles> setupFiles_;
     bool windowSettingsRead_ = false;
+    std::unique_ptr<SharedMemory> command_;
+    WindowHandle windowHandle_ = 0;
+    DebugOutput debugOutput_ = defaultDebugOutput();
     int hourglassDepth_ = 0;
 
     QTabWidget* MainPageControl = nullptr;
