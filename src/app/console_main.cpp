@@ -42,8 +42,10 @@ int main(int argc, char* argv[]) {
     QCommandLineOption historyLog("history-log", "Append the history to <path> (default: " +
                                                      QString::fromStdString(kestrom::HistoryLog::defaultPath()) + ").",
                                   "path");
+    QCommandLineOption acquire("acquire", "Start live frames on every camera opened at start, as a subscriber would.");
     parser.addOption(simConfig);
     parser.addOption(historyLog);
+    parser.addOption(acquire);
     parser.process(app);
 
     // A console already runs: end at once and leave it alone.
@@ -89,6 +91,12 @@ int main(int argc, char* argv[]) {
         watcher = std::make_unique<kestrom::SimConfigWatcher>(
             configPath, driver, [&form](const std::string& line) { form.state().history.append(line); });
     window = &form;
+    if (parser.isSet(acquire)) {
+        int shown = form.state().currentSlot;
+        for (int slot = kestrom::kFirstCameraSlot; slot <= kestrom::kLastCameraSlot; ++slot)
+            if (form.state().slots[slot].hasDevice()) form.startAcquisition(slot);
+        if (shown != form.state().currentSlot && form.state().slots[shown].hasDevice()) form.startAcquisition(shown);
+    }
 
     form.show();
     int result = app.exec();

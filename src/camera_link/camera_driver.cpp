@@ -240,6 +240,20 @@ void CameraDriver::queueClose(WindowHandle window) {
     closeRequests_.push_back(window);
 }
 
+bool CameraDriver::dropSubscriber(WindowHandle window) {
+    std::lock_guard lock(lock_);
+    bool found = false;
+    for (auto& entry : subscribers_) {
+        if (entry && entry->window == window) {
+            entry.reset();
+            found = true;
+        }
+    }
+    for (auto* requests : {&closeRequests_, &stopRequests_, &startRequests_})
+        std::erase(*requests, window);
+    return found;
+}
+
 void CameraDriver::queueStop(WindowHandle window) {
     std::lock_guard lock(lock_);
     stopRequests_.push_back(window);

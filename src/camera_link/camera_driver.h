@@ -1,5 +1,4 @@
-// The acquisition thread of one camera slot: reads frames into the slot's shared frame block and
-// has the main thread hand each one to the slot's subscriber windows.
+// The acquisition thread of one camera slot: frames into the shared block, out to the subscribers.
 #pragma once
 
 #include <array>
@@ -55,6 +54,9 @@ public:
     void queueClose(WindowHandle window);
     void queueStop(WindowHandle window);
     void queueStart(WindowHandle window);
+    // A window that is gone (its program ended or stopped answering) leaves the table at once,
+    // with any request it had queued. True when it was a subscriber.
+    bool dropSubscriber(WindowHandle window);
     std::vector<Subscriber> subscribers() const;
 
     int slot() const { return slot_; }

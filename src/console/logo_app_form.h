@@ -129,6 +129,8 @@ public:
     WindowHandle windowHandle() const { return windowHandle_; }
     SharedMemory* commandMemory() const { return command_.get(); }
     std::string serialList() const;
+    // A subscriber window whose program is gone or does not answer: dropped from every slot.
+    void windowGone(WindowHandle window);
 
     // DriverCallsHost, AcquisitionHost, SettingsPanelHost.
     void closeCurrentCamera() override { CloseCameraExecute(); }

@@ -197,6 +197,17 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
     }
 }
 
+void TLogoAppForm::windowGone(WindowHandle window) {
+    bool dropped = false;
+    for (CameraSlot& slot : state_.slots)
+        if (CameraDriver* thread = slot.Thread.load()) dropped = thread->dropSubscriber(window) || dropped;
+    for (CameraSlot& slot : state_.slots) {
+        if (slot.OruWindow == window) slot.OruWindow = 0;
+        if (slot.SkeldWindow == window) slot.SkeldWindow = 0;
+    }
+    if (dropped) state_.history.append("Subscriber " + handleText(window) + " does not answer; removed.");
+}
+
 void TLogoAppForm::menuLockout(bool enabled) {
     if (state_.currentSlot == 0) {
         services_.dialogs.messageBox("External program request error.", "Ignoring request to hide/show controls.",

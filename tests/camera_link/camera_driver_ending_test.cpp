@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 #include "acquisition_fixture.h"
@@ -114,30 +115,39 @@ TEST_F(Ending, AThreadThatEndsClearsItsSlot) {
 TEST_F(Ending, AThreadThatEndsLateLeavesTheNewerThreadInItsSlot) {
     openCamera(1);
     startThread(1);
-    // Hold the old thread at its first ending step until the new one is in place.
-    std::mutex m;
-    std::condition_variable cv;
-    bool held = false, release = false;
-    debugHook = [&](const std::string& text) {
+    // Hold the old thread at its first ending step until the new one is in place. The gate outlives
+    // this body: the newer thread passes the hook again when the fixture ends it.
+    struct Gate {
+        std::mutex m;
+        std::condition_variable cv;
+        bool held = false, release = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    auto open = [gate] {
+        {
+            std::lock_guard lock(gate->m);
+            gate->release = true;
+        }
+        gate->cv.notify_all();
+    };
+    // Opened on every way out of this body, so that a failed check cannot leave the old thread held.
+    std::shared_ptr<void> openOnExit(nullptr, [open](void*) { open(); });
+    debugHook = [gate](const std::string& text) {
         if (text != "Closing open windows") return;
-        std::unique_lock lock(m);
-        if (held) return;   // only the first thread to end waits
-        held = true;
-        cv.notify_all();
-        cv.wait(lock, [&] { return release; });
+        std::unique_lock lock(gate->m);
+        if (gate->held) return;   // only the first thread to end waits
+        gate->held = true;
+        gate->cv.notify_all();
+        gate->cv.wait(lock, [&] { return gate->release; });
     };
     threads.terminate(1);
     {
-        std::unique_lock lock(m);
-        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return held; }));
+        std::unique_lock lock(gate->m);
+        ASSERT_TRUE(gate->cv.wait_for(lock, std::chrono::seconds(5), [&] { return gate->held; }));
     }
     CameraDriver* newer = startThread(1);
+    open();
     ASSERT_NE(newer, nullptr);
-    {
-        std::lock_guard lock(m);
-        release = true;
-    }
-    cv.notify_all();
     ASSERT_TRUE(eventually([&] { return threads.reap() == 1; }));
     EXPECT_EQ(state.slots[1].Thread.load(), newer);
     EXPECT_EQ(threads.count(), 1u);

@@ -1,4 +1,4 @@
-// The acquisition thread: what reaches the frame block, the console and the subscribers, and how it ends.
+// The acquisition thread at work: what reaches the frame block, the console and the subscribers.
 #include <gtest/gtest.h>
 
 #include <cerrno>
