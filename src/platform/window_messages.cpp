@@ -1,44 +1,64 @@
-// In-process delivery of window messages.
+// In-process delivery of window messages, and the hand-over to windows of other processes.
 #include "platform/window_messages.h"
 
 #include <utility>
 
 namespace kestrom {
 
-WindowHandle MessagePort::registerWindow(WindowHandler handler) {
+WindowHandle MessagePort::add(Window entry) {
     std::lock_guard lock(mutex_);
     while (next_ == 0 || windows_.count(next_)) ++next_;
     WindowHandle window = next_++;
-    windows_.emplace(window, std::make_shared<WindowHandler>(std::move(handler)));
+    windows_.emplace(window, std::make_shared<Window>(std::move(entry)));
     return window;
 }
 
+WindowHandle MessagePort::registerWindow(WindowHandler handler) { return add(Window{std::move(handler), {}}); }
+
+WindowHandle MessagePort::registerWindow(WindowHandler handler, WindowPoster poster) {
+    return add(Window{std::move(handler), std::move(poster)});
+}
+
 void MessagePort::unregisterWindow(WindowHandle window) {
-    std::shared_ptr<WindowHandler> handler;   // released after the lock, in case it owns windows itself
+    std::shared_ptr<Window> entry;   // released after the lock, in case it owns windows itself
     std::lock_guard lock(mutex_);
     auto it = windows_.find(window);
     if (it == windows_.end()) return;
-    handler = std::move(it->second);
+    entry = std::move(it->second);
     windows_.erase(it);
 }
 
 bool MessagePort::isWindow(WindowHandle window) const { return find(window) != nullptr; }
 
-std::shared_ptr<WindowHandler> MessagePort::find(WindowHandle window) const {
+std::shared_ptr<MessagePort::Window> MessagePort::find(WindowHandle window) const {
     std::lock_guard lock(mutex_);
     auto it = windows_.find(window);
     return it == windows_.end() ? nullptr : it->second;
 }
 
 std::intptr_t MessagePort::send(WindowHandle window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
-    auto handler = find(window);
-    return handler ? (*handler)(msg, wParam, lParam) : 0;
+    auto entry = find(window);
+    return entry ? entry->handler(msg, wParam, lParam) : 0;
 }
 
 bool MessagePort::post(WindowHandle window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
-    if (!find(window)) return false;
-    mainThread_.post([this, window, msg, wParam, lParam] { send(window, msg, wParam, lParam); });
+    auto entry = find(window);
+    if (!entry) return false;
+    if (entry->poster) {
+        entry->poster(msg, wParam, lParam);
+        return true;
+    }
+    mainThread_.post([this, window, msg, wParam, lParam] { deliverPosted(window, msg, wParam, lParam); });
     return true;
+}
+
+void MessagePort::deliverPosted(WindowHandle window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
+    auto entry = find(window);
+    if (!entry) return;
+    if (entry->poster)
+        entry->poster(msg, wParam, lParam);
+    else
+        entry->handler(msg, wParam, lParam);
 }
 
 }  // namespace kestrom

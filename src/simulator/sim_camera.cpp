@@ -100,6 +100,12 @@ void Camera::powerOn() {
     refreshMode();
 }
 
+void Camera::setReplay(std::vector<std::int16_t> pixels) {
+    replay_ = std::move(pixels);
+    std::size_t n = std::min<std::size_t>(replay_.size(), kPixels);
+    replayBrightest_ = n ? *std::max_element(replay_.begin(), replay_.begin() + static_cast<std::ptrdiff_t>(n)) : 0;
+}
+
 void Camera::tick(std::int64_t now) {
     bool changed = false;
     if (settleUntil_ && now >= *settleUntil_) {
@@ -236,7 +242,7 @@ void Camera::fillFrame(std::uint8_t* block, std::int64_t now, int missed, double
         std::size_t n = std::min<std::size_t>(replay_.size(), kPixels);
         std::memcpy(block, replay_.data(), n * 2);
         std::memset(block + n * 2, 0, (kPixels - n) * 2);
-        brightest = *std::max_element(replay_.begin(), replay_.begin() + static_cast<std::ptrdiff_t>(n));
+        brightest = replayBrightest_;
     } else {
         auto started = std::chrono::steady_clock::now();
         FrameConditions at;

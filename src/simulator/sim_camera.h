@@ -46,7 +46,8 @@ public:
     // missed counts the frames that came and went since the last read.
     void fillFrame(std::uint8_t* block, std::int64_t now, int missed, double& synthesisMicros);
 
-    void setReplay(std::vector<std::int16_t> pixels) { replay_ = std::move(pixels); }
+    // The brightest replayed pixel is found once here, not on every read.
+    void setReplay(std::vector<std::int16_t> pixels);
 
     // Frame pacing and hand-made frames, kept here so that a power cycle resets them.
     std::optional<std::chrono::steady_clock::time_point> nextFrameDue;
@@ -99,6 +100,7 @@ private:
     std::int32_t skippedTriggers_ = 0;
     double transferEfficiency_ = 100.0;
     std::vector<std::int16_t> replay_;
+    std::int16_t replayBrightest_ = 0;
 };
 
 }  // namespace kestrom::sim

@@ -1,4 +1,5 @@
 // The settings panel against a simulated camera: validation, rounding, lines, colours and the lock.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -322,6 +323,32 @@ TEST_F(SettingsPanel, RefreshThatSendsKeepsSettingsChangedAsItWas) {
         form->RefreshSettings();   // lock-in unavailable: "Auto" is selected and sent
         EXPECT_EQ(form->state().slots[1].SettingsChanged, before);
     }
+}
+
+}  // namespace
+}  // namespace kestrom::testing
+
+namespace kestrom::testing {
+namespace {
+
+TEST_F(SettingsPanel, FieldBeingTypedIntoIsNotOverwrittenByARefresh) {
+    start({pulsedCamera()});
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QLineEdit* offset = tab()->OffsetBias;
+    offset->show();
+    offset->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(offset->hasFocus()) << "the offscreen platform gave no focus";
+    offset->setText("12");   // being typed
+    form->state().console.setWord(ConsoleBlock::kOffset, 777);
+    form->ShowConsoleBlock();
+    EXPECT_EQ(offset->text(), "12");
+    // Without the focus the refresh writes the camera's value.
+    tab()->ExposureTime->setFocus();
+    QApplication::processEvents();
+    form->ShowConsoleBlock();
+    EXPECT_EQ(offset->text(), "777");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // A window of this process that records what it receives.
 struct RecordingWindow {
-    explicit RecordingWindow(MessagePort& port) : port(port) {
+    explicit RecordingWindow(MessagePort& messagePort) : port(messagePort) {
         handle = port.registerWindow([this](std::uint32_t msg, std::intptr_t w, std::intptr_t l) {
             received.push_back({msg, w, l});
             return std::intptr_t{0};

@@ -1,0 +1,593 @@
+// The console's message socket: connections, the I/O thread, and sends and posts to and from client windows.
+#include "platform/transport_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/transport_paths.h"
+#include "platform/transport_socket.h"
+#include "platform/transport_wire.h"
+
+namespace kestrom {
+
+using wire::Frame;
+using wire::Kind;
+
+namespace {
+
+// A client registers a window per subscriber component; far more than this is not a subscriber.
+constexpr std::size_t kMaxWindowsPerConnection = 1024;
+
+struct Connection {
+    Connection(std::uint64_t id_, int fd_) : id(id_), fd(fd_) {}
+    const std::uint64_t id;
+    const int fd;   // closed by the I/O thread only, once the connection is gone
+
+    std::mutex writeMutex;   // guards open and unsent; nothing is written once open is false
+    bool open = true;
+    std::vector<std::uint8_t> unsent;
+
+    // The I/O thread's own.
+    wire::FrameReader reader;
+    bool greeted = false;
+
+    // Guarded by the core's mutex.
+    bool gone = false;
+    std::vector<WindowHandle> windows;
+    std::size_t waiting = 0;   // its requests queued for the main thread
+};
+
+// A send or post from a client, waiting for the main thread.
+struct Request {
+    std::shared_ptr<Connection> from;
+    Frame frame;
+};
+
+struct PendingReply {
+    std::uint64_t connection = 0;
+    bool answered = false;
+    bool failed = false;
+    std::int64_t result = 0;
+};
+
+}  // namespace
+
+struct TransportServer::Core : std::enable_shared_from_this<Core> {
+    Core(MessagePort& port_, MainThreadCalls& mainThread_, WindowHandle consoleWindow_, TransportServerOptions options_)
+        : port(port_), mainThread(mainThread_), consoleWindow(consoleWindow_), options(std::move(options_)) {
+        if (options.socketPath.empty()) options.socketPath = consoleSocketPath();
+    }
+
+    bool start(std::string& error);
+    void stop();
+    void wake();
+    void run();
+    void acceptAll();
+    void readFrom(const std::shared_ptr<Connection>& conn);
+    void flush(const std::shared_ptr<Connection>& conn);
+    void handle(const std::shared_ptr<Connection>& conn, const Frame& frame);
+    void registerWindow(const std::shared_ptr<Connection>& conn, const Frame& frame);
+    bool write(const std::shared_ptr<Connection>& conn, const Frame& frame);
+    void drop(const std::shared_ptr<Connection>& conn, bool notify);
+    void announceGone(const std::vector<WindowHandle>& windows);
+    std::intptr_t forwardSend(const std::shared_ptr<Connection>& conn, WindowHandle window, std::uint32_t msg,
+                              std::intptr_t wParam, std::intptr_t lParam);
+    bool takeSend(Request& request, bool& unblocked);
+    bool released(Connection& conn);
+    void drain();
+    void runRequest(const Request& request);
+
+    MessagePort& port;
+    MainThreadCalls& mainThread;
+    const WindowHandle consoleWindow;
+    TransportServerOptions options;
+
+    SocketFile file;
+    int listenFd = -1;
+    int wakeRead = -1;
+    std::atomic<int> wakeWrite{-1};
+    std::thread io;
+    std::atomic<bool> started{false};
+    std::atomic<bool> stopping{false};
+
+    mutable std::mutex mutex;
+    std::condition_variable changed;   // replies, failed connections and queued requests
+    std::vector<std::shared_ptr<Connection>> connections;
+    std::unordered_map<std::uint32_t, PendingReply> pending;
+    std::uint32_t nextSequence = 0;
+    std::deque<Request> requests;
+    bool drainQueued = false;
+    std::function<void(WindowHandle)> onWindowGone;
+    std::uint64_t nextConnection = 1;
+};
+
+bool TransportServer::Core::start(std::string& error) {
+    if (started.load()) {
+        error = "The message socket is already open";
+        return false;
+    }
+    if (!preparePrivateFolder(folderOf(options.socketPath), error)) return false;
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        error = std::string("Cannot create a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    listenFd = listenAt(options.socketPath, file, error);
+    if (listenFd < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return false;
+    }
+    wakeRead = pipeFds[0];
+    wakeWrite = pipeFds[1];
+    started.store(true);
+    io = std::thread([this] { run(); });
+    return true;
+}
+
+void TransportServer::Core::stop() {
+    if (!started.load() || stopping.exchange(true)) return;
+    wake();
+    if (io.joinable()) io.join();
+    std::vector<std::shared_ptr<Connection>> all;
+    {
+        std::lock_guard lock(mutex);
+        all = connections;
+    }
+    for (const auto& conn : all) drop(conn, false);
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& conn : connections) ::close(conn->fd);
+        connections.clear();
+        requests.clear();
+    }
+    changed.notify_all();
+    ::close(listenFd);
+    removeSocketFile(options.socketPath, file);
+    ::close(wakeRead);
+    ::close(wakeWrite.exchange(-1));
+}
+
+void TransportServer::Core::wake() {
+    int fd = wakeWrite.load();
+    if (fd < 0) return;
+    char byte = 1;
+    // A full pipe already wakes the thread.
+    [[maybe_unused]] ssize_t n = ::write(fd, &byte, 1);
+}
+
+void TransportServer::Core::run() {
+    std::vector<pollfd> fds;
+    std::vector<std::shared_ptr<Connection>> polled;
+    while (!stopping.load()) {
+        fds.assign({pollfd{wakeRead, POLLIN, 0}, pollfd{listenFd, POLLIN, 0}});
+        polled.clear();
+        {
+            std::lock_guard lock(mutex);
+            // Writers have let go of a gone connection (open is false), so its descriptor can close.
+            std::erase_if(connections, [](const std::shared_ptr<Connection>& conn) {
+                if (!conn->gone) return false;
+                ::close(conn->fd);
+                return true;
+            });
+            for (const auto& conn : connections) {
+                short events = 0;
+                // A client whose requests pile up is not read until the main thread catches up.
+                if (conn->waiting < options.maxWaitingRequests) events |= POLLIN;
+                {
+                    std::lock_guard writeLock(conn->writeMutex);
+                    if (!conn->unsent.empty()) events |= POLLOUT;
+                }
+                if (events == 0) continue;
+                fds.push_back(pollfd{conn->fd, events, 0});
+                polled.push_back(conn);
+            }
+        }
+        if (::poll(fds.data(), fds.size(), -1) < 0) continue;
+        if (fds[0].revents) {
+            char buffer[256];
+            while (::read(wakeRead, buffer, sizeof buffer) > 0) {
+            }
+        }
+        if (fds[1].revents & POLLIN) acceptAll();
+        for (std::size_t i = 0; i < polled.size(); ++i) {
+            const pollfd& p = fds[i + 2];
+            const auto& conn = polled[i];
+            if (p.revents & POLLOUT) flush(conn);
+            if (p.events & POLLIN) {
+                if (p.revents & (POLLIN | POLLHUP | POLLERR)) readFrom(conn);
+            } else if (p.revents & (POLLHUP | POLLERR)) {
+                drop(conn, true);
+            }
+        }
+    }
+}
+
+void TransportServer::Core::acceptAll() {
+    for (;;) {
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        // Only the console's own user may talk to it.
+        if (!peerIsUser(fd, geteuid())) {
+            ::close(fd);
+            continue;
+        }
+        std::lock_guard lock(mutex);
+        connections.push_back(std::make_shared<Connection>(nextConnection++, fd));
+    }
+}
+
+void TransportServer::Core::readFrom(const std::shared_ptr<Connection>& conn) {
+    std::uint8_t buffer[4096];
+    // A bounded number of reads per wakeup, so that one busy client cannot keep the others waiting.
+    for (int round = 0; round < 16; ++round) {
+        ssize_t n = ::recv(conn->fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (n <= 0) {
+            drop(conn, true);
+            return;
+        }
+        conn->reader.append(buffer, static_cast<std::size_t>(n));
+        Frame frame;
+        std::string error;
+        for (;;) {
+            auto result = conn->reader.next(frame, error);
+            if (result == wire::FrameReader::Result::NeedMore) break;
+            if (result == wire::FrameReader::Result::Bad) {
+                drop(conn, true);
+                return;
+            }
+            handle(conn, frame);
+        }
+        std::lock_guard lock(mutex);
+        if (conn->gone || conn->waiting >= options.maxWaitingRequests) return;
+    }
+}
+
+void TransportServer::Core::flush(const std::shared_ptr<Connection>& conn) {
+    bool failed = false;
+    {
+        std::lock_guard lock(conn->writeMutex);
+        if (!conn->open) return;
+        while (!conn->unsent.empty()) {
+            ssize_t n = ::send(conn->fd, conn->unsent.data(), conn->unsent.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                conn->unsent.erase(conn->unsent.begin(), conn->unsent.begin() + n);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                failed = !(n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+                break;
+            }
+        }
+    }
+    if (failed) drop(conn, true);
+}
+
+void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, const Frame& frame) {
+    if (!conn->greeted) {
+        if (frame.kind != Kind::Hello) {
+            drop(conn, true);
+            return;
+        }
+        bool agreed = frame.msg == wire::kProtocolVersion && static_cast<std::uint64_t>(frame.wParam) == wire::kMagic;
+        // A refused client still learns which version the console speaks.
+        write(conn, Frame{Kind::HelloAck, frame.sequence, agreed ? consoleWindow : 0, wire::kProtocolVersion,
+                          static_cast<std::int64_t>(wire::kMagic), 0});
+        if (!agreed) {
+            drop(conn, true);
+            return;
+        }
+        conn->greeted = true;
+        return;
+    }
+    switch (frame.kind) {
+        case Kind::Register:
+            registerWindow(conn, frame);
+            return;
+        case Kind::Unregister: {
+            bool own = false;
+            {
+                std::lock_guard lock(mutex);
+                auto it = std::find(conn->windows.begin(), conn->windows.end(), frame.window);
+                if (it != conn->windows.end()) {
+                    conn->windows.erase(it);
+                    own = true;
+                }
+            }
+            // Another client's window is not this client's to remove.
+            if (!own) return;
+            port.unregisterWindow(frame.window);
+            announceGone({frame.window});
+            return;
+        }
+        case Kind::Send:
+        case Kind::Post: {
+            bool schedule = false;
+            {
+                std::lock_guard lock(mutex);
+                requests.push_back(Request{conn, frame});
+                ++conn->waiting;
+                schedule = !drainQueued;
+                drainQueued = true;
+            }
+            // A main thread that waits for a client's reply takes the send from here itself.
+            changed.notify_all();
+            if (schedule) {
+                std::weak_ptr<Core> weak = weak_from_this();
+                mainThread.post([weak] {
+                    if (auto core = weak.lock()) core->drain();
+                });
+            }
+            return;
+        }
+        case Kind::Reply: {
+            {
+                std::lock_guard lock(mutex);
+                auto it = pending.find(frame.sequence);
+                // A reply to a send that timed out finds nothing and is dropped.
+                if (it == pending.end() || it->second.connection != conn->id || it->second.answered) return;
+                it->second.answered = true;
+                it->second.result = frame.wParam;
+            }
+            changed.notify_all();
+            return;
+        }
+        default:
+            // Hello twice, or what only the console sends.
+            drop(conn, true);
+            return;
+    }
+}
+
+void TransportServer::Core::registerWindow(const std::shared_ptr<Connection>& conn, const Frame& frame) {
+    bool tooMany = false;
+    {
+        std::lock_guard lock(mutex);
+        tooMany = conn->windows.size() >= kMaxWindowsPerConnection;
+    }
+    if (tooMany) {
+        // Far more windows than a subscriber program has: treated like any broken client.
+        drop(conn, true);
+        return;
+    }
+    // The handle is known only once the port has allocated it; nobody can address the window before.
+    auto handle = std::make_shared<std::atomic<WindowHandle>>(0);
+    std::shared_ptr<Core> self = shared_from_this();
+    WindowHandle window = port.registerWindow(
+        [self, conn, handle](std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
+            return self->forwardSend(conn, handle->load(), msg, wParam, lParam);
+        },
+        [self, conn, handle](std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
+            self->write(conn, Frame{Kind::Post, 0, handle->load(), msg, wParam, lParam});
+        });
+    handle->store(window);
+    {
+        std::lock_guard lock(mutex);
+        if (!conn->gone) {
+            conn->windows.push_back(window);
+            window = 0;
+        }
+    }
+    if (window != 0) {
+        // The connection went while the window was made.
+        port.unregisterWindow(window);
+        return;
+    }
+    write(conn, Frame{Kind::Registered, frame.sequence, handle->load(), 0, 0, 0});
+}
+
+bool TransportServer::Core::write(const std::shared_ptr<Connection>& conn, const Frame& frame) {
+    std::uint8_t bytes[wire::kFrameSize];
+    wire::encode(frame, bytes);
+    bool failed = false;
+    bool overflow = false;
+    bool queued = false;
+    {
+        std::lock_guard lock(conn->writeMutex);
+        if (!conn->open) return false;
+        std::size_t written = 0;
+        if (conn->unsent.empty()) {
+            ssize_t n = ::send(conn->fd, bytes, sizeof bytes, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n >= 0)
+                written = static_cast<std::size_t>(n);
+            else
+                failed = !(errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        }
+        if (!failed && written < sizeof bytes) {
+            // The I/O thread sends the rest when the client reads again.
+            conn->unsent.insert(conn->unsent.end(), bytes + written, bytes + sizeof bytes);
+            queued = true;
+            overflow = conn->unsent.size() > options.maxUnsentBytes;
+        }
+    }
+    if (failed || overflow) {
+        drop(conn, true);
+        return false;
+    }
+    if (queued) wake();
+    return true;
+}
+
+void TransportServer::Core::drop(const std::shared_ptr<Connection>& conn, bool notify) {
+    {
+        std::lock_guard lock(conn->writeMutex);
+        if (!conn->open) return;
+        conn->open = false;
+        conn->unsent.clear();
+        ::shutdown(conn->fd, SHUT_RDWR);
+    }
+    std::vector<WindowHandle> windows;
+    {
+        std::lock_guard lock(mutex);
+        conn->gone = true;
+        windows.swap(conn->windows);
+        for (auto& [sequence, reply] : pending)
+            if (reply.connection == conn->id) reply.failed = true;
+    }
+    // Sends waiting for this client return 0 now, not at their timeout.
+    changed.notify_all();
+    for (WindowHandle window : windows) port.unregisterWindow(window);
+    if (notify) announceGone(windows);
+    wake();
+}
+
+void TransportServer::Core::announceGone(const std::vector<WindowHandle>& windows) {
+    if (stopping.load()) return;
+    std::weak_ptr<Core> weak = weak_from_this();
+    for (WindowHandle window : windows) {
+        // From the event loop, never from inside the delivery that found the window gone.
+        mainThread.post([weak, window] {
+            auto core = weak.lock();
+            if (!core || core->stopping.load()) return;
+            std::function<void(WindowHandle)> callback;
+            {
+                std::lock_guard lock(core->mutex);
+                callback = core->onWindowGone;
+            }
+            if (callback) callback(window);
+        });
+    }
+}
+
+std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connection>& conn, WindowHandle window,
+                                                 std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
+    std::uint32_t sequence = 0;
+    {
+        std::lock_guard lock(mutex);
+        if (conn->gone || stopping.load()) return 0;
+        do {
+            sequence = ++nextSequence;
+        } while (sequence == 0 || pending.count(sequence));
+        pending.emplace(sequence, PendingReply{conn->id});
+    }
+    if (!write(conn, Frame{Kind::Send, sequence, window, msg, wParam, lParam})) {
+        std::lock_guard lock(mutex);
+        pending.erase(sequence);
+        return 0;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + options.sendTimeout;
+    const bool onMain = mainThread.onMainThread();
+    std::unique_lock lock(mutex);
+    for (;;) {
+        auto it = pending.find(sequence);
+        if (it->second.answered) {
+            std::int64_t result = it->second.result;
+            pending.erase(it);
+            return static_cast<std::intptr_t>(result);
+        }
+        if (it->second.failed) {
+            pending.erase(it);
+            return 0;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            pending.erase(it);
+            lock.unlock();
+            // A client that does not answer in time is treated as gone.
+            drop(conn, true);
+            return 0;
+        }
+        Request request;
+        bool unblocked = false;
+        if (onMain && takeSend(request, unblocked)) {
+            lock.unlock();
+            if (unblocked) wake();
+            runRequest(request);
+            lock.lock();
+            continue;
+        }
+        changed.wait_until(lock, deadline);
+    }
+}
+
+bool TransportServer::Core::takeSend(Request& request, bool& unblocked) {
+    auto it = std::find_if(requests.begin(), requests.end(),
+                           [](const Request& r) { return r.frame.kind == Kind::Send; });
+    if (it == requests.end()) return false;
+    request = std::move(*it);
+    requests.erase(it);
+    unblocked = released(*request.from);
+    return true;
+}
+
+bool TransportServer::Core::released(Connection& conn) {
+    --conn.waiting;
+    // Back under the limit: the I/O thread reads this client again.
+    return conn.waiting + 1 == options.maxWaitingRequests;
+}
+
+void TransportServer::Core::drain() {
+    std::size_t budget = 0;
+    {
+        std::lock_guard lock(mutex);
+        drainQueued = false;
+        budget = requests.size();
+    }
+    // Only what was queued so far: a flooding client must not keep the event loop from other work.
+    while (budget-- > 0 && !stopping.load()) {
+        Request request;
+        bool unblocked = false;
+        {
+            std::lock_guard lock(mutex);
+            if (requests.empty()) return;
+            request = std::move(requests.front());
+            requests.pop_front();
+            unblocked = released(*request.from);
+        }
+        if (unblocked) wake();
+        runRequest(request);
+    }
+}
+
+void TransportServer::Core::runRequest(const Request& request) {
+    const Frame& f = request.frame;
+    if (f.kind == Kind::Post) {
+        // Posted before the client went: still delivered.
+        port.deliverPosted(f.window, f.msg, f.wParam, f.lParam);
+        return;
+    }
+    std::intptr_t result = port.send(f.window, f.msg, f.wParam, f.lParam);
+    write(request.from, Frame{Kind::Reply, f.sequence, f.window, f.msg, static_cast<std::int64_t>(result), 0});
+}
+
+TransportServer::TransportServer(MessagePort& port, MainThreadCalls& mainThread, WindowHandle consoleWindow,
+                                 TransportServerOptions options)
+    : core_(std::make_shared<Core>(port, mainThread, consoleWindow, std::move(options))) {}
+
+TransportServer::~TransportServer() { core_->stop(); }
+
+bool TransportServer::start(std::string& error) { return core_->start(error); }
+
+void TransportServer::stop() { core_->stop(); }
+
+void TransportServer::setOnWindowGone(std::function<void(WindowHandle)> callback) {
+    std::lock_guard lock(core_->mutex);
+    core_->onWindowGone = std::move(callback);
+}
+
+const std::string& TransportServer::socketPath() const { return core_->options.socketPath; }
+
+std::size_t TransportServer::connectionCount() const {
+    std::lock_guard lock(core_->mutex);
+    return static_cast<std::size_t>(std::count_if(core_->connections.begin(), core_->connections.end(),
+                                                  [](const auto& conn) { return !conn->gone; }));
+}
+
+}  // namespace kestrom
