@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
     kestrom::QtDialogs dialogs;
     std::string logPath = parser.isSet(historyLog) ? parser.value(historyLog).toStdString()
                                                    : kestrom::HistoryLog::defaultPath();
-    kestrom::TLogoAppForm form(kestrom::ConsoleServices{driver, delay, dialogs, logPath});
+    kestrom::TLogoAppForm form(kestrom::ConsoleServices{driver, delay, dialogs, logPath, true, {}, {}});
     dialogs.setParent(&form);
     if (!configError.empty()) form.state().history.append("Simulator configuration not read: " + configError);
 

@@ -1,6 +1,7 @@
 // A signal handler may only write to a pipe; the event loop reads it and starts the shutdown.
 #include "app/shutdown_signals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <sys/socket.h>
@@ -19,7 +20,8 @@ void handleSignal(int) {
 
 void installShutdownSignals(std::function<void()> onSignal) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read);
+    // Lives as long as the application.
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [onSignal = std::move(onSignal)] {
         char c;
         [[maybe_unused]] ssize_t n = ::read(signalPipe[1], &c, 1);

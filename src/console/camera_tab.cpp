@@ -86,7 +86,8 @@ TCameraTab::TCameraTab(int tab, QWidget* parent) : QWidget(parent), tab_(tab) {
     // Method and rates.
     PulseMode = named(new QRadioButton(tr("Pulsed")), "PulseMode");
     ChoppedMode = named(new QRadioButton(tr("Chopped")), "ChoppedMode");
-    ChopSource = named(new QComboBox, "ChopSource");
+    // Never shown; it belongs to the tab all the same.
+    ChopSource = named(new QComboBox(this), "ChopSource");
     ChopSource->addItems({tr("Internal"), tr("External")});
     ChopSource->hide();
     ChopRate = named(new QComboBox, "ChopRate");

@@ -117,7 +117,18 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     setFixedSize(size());
 }
 
-TLogoAppForm::~TLogoAppForm() { FormClose(); }
+TLogoAppForm::~TLogoAppForm() {
+    FormClose();
+    // The pages and their handlers go while the window is still whole: the tab changes and toggles
+    // of their own destruction must not reach a window that is half gone.
+    delete service_;
+    service_ = nullptr;
+    delete panel_;
+    panel_ = nullptr;
+    MainPageControl->blockSignals(true);
+    delete MainPageControl;
+    MainPageControl = nullptr;
+}
 
 void TLogoAppForm::buildPages() {
     MainPageControl = new QTabWidget;
