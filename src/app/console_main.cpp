@@ -13,6 +13,7 @@
 #include "console/qt_dialogs.h"
 #include "platform/delay_service.h"
 #include "platform/single_instance.h"
+#include "platform/transport_server.h"
 #include "simulator/sim_driver.h"
 
 namespace {
@@ -91,6 +92,11 @@ int main(int argc, char* argv[]) {
         watcher = std::make_unique<kestrom::SimConfigWatcher>(
             configPath, driver, [&form](const std::string& line) { form.state().history.append(line); });
     window = &form;
+    // Subscriber programs reach the window through this socket; it goes before the window does.
+    kestrom::TransportServer transport(form.messagePort(), form.mainThread(), form.windowHandle());
+    transport.setOnWindowGone([&form](kestrom::WindowHandle gone) { form.windowGone(gone); });
+    std::string transportError;
+    if (!transport.start(transportError)) form.state().history.append("Subscriber socket not available: " + transportError);
     if (parser.isSet(acquire)) {
         int shown = form.state().currentSlot;
         for (int slot = kestrom::kFirstCameraSlot; slot <= kestrom::kLastCameraSlot; ++slot)

@@ -163,14 +163,8 @@ void TSettingsPanel::GetPixelCorrection() {
         Hourglass hourglass;
         answer = calls_.ShortIO(req::GetPixelCorrection, 0);
     }
-    if (answer != 0 && answer != 1) {
-        state_.history.append("Invalid pixel correction on/off value: " + std::to_string(answer));
-        return;
-    }
-    QPushButton* button = tab()->BadPixelOnOff;
-    button->setText(answer == 1 ? "Turn off" : "Turn on");
-    setTextColour(button, answer == 1 ? panel_colour::kGreen : panel_colour::kRed);
-    greyCorrectionCaption(button, ConsoleBlock::kPulseBadPixelMap, ConsoleBlock::kChopBadPixelMap);
+    showCorrection(tab()->BadPixelOnOff, answer, "Invalid pixel correction on/off value: ",
+                   ConsoleBlock::kPulseBadPixelMap, ConsoleBlock::kChopBadPixelMap);
 }
 
 void TSettingsPanel::SetGainCorrection(int v) {
@@ -186,14 +180,8 @@ void TSettingsPanel::GetGainCorrection() {
         Hourglass hourglass;
         answer = calls_.ShortIO(req::GetGainCorrection, 0);
     }
-    if (answer != 0 && answer != 1) {
-        state_.history.append("Read of invalid gain on/off value: " + std::to_string(answer));
-        return;
-    }
-    QPushButton* button = tab()->GainOnOff;
-    button->setText(answer == 1 ? "Turn off" : "Turn on");
-    setTextColour(button, answer == 1 ? panel_colour::kGreen : panel_colour::kRed);
-    greyCorrectionCaption(button, ConsoleBlock::kPulseGainMap, ConsoleBlock::kChopGainMap);
+    showCorrection(tab()->GainOnOff, answer, "Read of invalid gain on/off value: ", ConsoleBlock::kPulseGainMap,
+                   ConsoleBlock::kChopGainMap);
 }
 
 void TSettingsPanel::SetVideoTrigger(int v) {
@@ -224,6 +212,19 @@ void TSettingsPanel::GetVideoThreshold() {
 void TSettingsPanel::SetVisibleWavelength(int v) {
     calls_.ShortWrite(req::SetVisibleWavelength, req::kVisibleWavelengthItem, v);
     changed();
+}
+
+// "Turn off" in green while the correction is on, "Turn on" in red while it is off; a value other
+// than 0 or 1 is reported and changes nothing.
+void TSettingsPanel::showCorrection(QPushButton* button, std::int32_t value, const char* invalidLine,
+                                    std::uint32_t pulsedMapBit, std::uint32_t choppedMapBit) {
+    if (value != 0 && value != 1) {
+        state_.history.append(invalidLine + std::to_string(value));
+        return;
+    }
+    button->setText(value == 1 ? "Turn off" : "Turn on");
+    setTextColour(button, value == 1 ? panel_colour::kGreen : panel_colour::kRed);
+    greyCorrectionCaption(button, pulsedMapBit, choppedMapBit);
 }
 
 // A camera without a map for the method in use has nothing to switch: grey.

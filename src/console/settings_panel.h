@@ -129,6 +129,8 @@ private:
     void colourPulseRate();
     void endChopChangeWait();
     void setChopControlsEnabled(bool enabled);
+    void showCorrection(QPushButton* button, std::int32_t value, const char* invalidLine, std::uint32_t pulsedMapBit,
+                        std::uint32_t choppedMapBit);
     void greyCorrectionCaption(QPushButton* button, std::uint32_t pulsedMapBit, std::uint32_t choppedMapBit);
     void colourCorrectionSwitch(QPushButton* button, std::int32_t word, std::uint32_t pulsedMapBit,
                                 std::uint32_t choppedMapBit);

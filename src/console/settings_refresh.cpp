@@ -179,21 +179,12 @@ void TSettingsPanel::RefreshSettings() {
 
     colourCalibrateButton();
 
-    std::int32_t pixel = b.pixelCorrection();
-    if (pixel != 0 && pixel != 1) {
-        state_.history.append("Invalid pixel correction on/off value: " + std::to_string(pixel));
-    } else {
-        t->BadPixelOnOff->setText(pixel == 1 ? "Turn off" : "Turn on");
-        setTextColour(t->BadPixelOnOff, pixel == 1 ? panel_colour::kGreen : panel_colour::kRed);
-    }
+    // The grey rule applies even to a value that is reported as invalid.
+    showCorrection(t->BadPixelOnOff, b.pixelCorrection(), "Invalid pixel correction on/off value: ",
+                   ConsoleBlock::kPulseBadPixelMap, ConsoleBlock::kChopBadPixelMap);
     greyCorrectionCaption(t->BadPixelOnOff, ConsoleBlock::kPulseBadPixelMap, ConsoleBlock::kChopBadPixelMap);
-    std::int32_t gainCorrection = b.gainCorrection();
-    if (gainCorrection != 0 && gainCorrection != 1) {
-        state_.history.append("Read of invalid gain on/off value: " + std::to_string(gainCorrection));
-    } else {
-        t->GainOnOff->setText(gainCorrection == 1 ? "Turn off" : "Turn on");
-        setTextColour(t->GainOnOff, gainCorrection == 1 ? panel_colour::kGreen : panel_colour::kRed);
-    }
+    showCorrection(t->GainOnOff, b.gainCorrection(), "Read of invalid gain on/off value: ",
+                   ConsoleBlock::kPulseGainMap, ConsoleBlock::kChopGainMap);
     greyCorrectionCaption(t->GainOnOff, ConsoleBlock::kPulseGainMap, ConsoleBlock::kChopGainMap);
 
     std::int32_t gain = b.gain();

@@ -205,7 +205,7 @@ void TLogoAppForm::windowGone(WindowHandle window) {
         if (slot.OruWindow == window) slot.OruWindow = 0;
         if (slot.SkeldWindow == window) slot.SkeldWindow = 0;
     }
-    if (dropped) state_.history.append("Subscriber " + handleText(window) + " does not answer; removed.");
+    if (dropped) state_.history.append("Subscriber window " + handleText(window) + " is gone; removed.");
 }
 
 void TLogoAppForm::menuLockout(bool enabled) {

@@ -255,6 +255,9 @@ void TransportServer::Core::readFrom(const std::shared_ptr<Connection>& conn) {
                 return;
             }
             handle(conn, frame);
+            // Nothing after a frame that ended the connection is taken from it.
+            std::lock_guard lock(mutex);
+            if (conn->gone) return;
         }
         std::lock_guard lock(mutex);
         if (conn->gone || conn->waiting >= options.maxWaitingRequests) return;

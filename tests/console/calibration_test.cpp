@@ -16,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-sim::CameraConfig pulsedCamera() {
-    sim::CameraConfig c = camera(0, 555);
-    c.chopper = false;
-    c.pulseGain = {410, 820, 2048, 3276, 4095};
-    c.pulseOffset = {100, 200, 300, 400, 500};
-    return c;
-}
 
 class Calibration : public ConsoleFixture {
 protected:

@@ -16,6 +16,16 @@ sim::CameraConfig camera(int deviceIndex, std::uint16_t serial, const std::strin
     return c;
 }
 
+sim::CameraConfig pulsedCamera(std::uint16_t serial) {
+    sim::CameraConfig c = camera(0, serial);
+    c.chopper = false;
+    c.pulseGain = {410, 820, 2048, 3276, 4095};
+    c.pulseOffset = {100, 200, 300, 400, 500};
+    c.choppedGain = c.pulseGain;
+    c.choppedOffset = c.pulseOffset;
+    return c;
+}
+
 void ConsoleFixture::start(std::vector<sim::CameraConfig> cameras) {
     sim::Config config;
     config.cameras = std::move(cameras);

@@ -17,6 +17,9 @@ namespace kestrom::testing {
 
 // A camera of the simulator at a device number with a serial and firmware text.
 sim::CameraConfig camera(int deviceIndex, std::uint16_t serial, const std::string& firmware = "v1.05");
+// A pulsed camera without a chopper at device 0; gain table 410 820 2048 3276 4095 for both
+// methods, pulsed offsets 100 200 300 400 500.
+sim::CameraConfig pulsedCamera(std::uint16_t serial = 555);
 
 class ConsoleFixture : public ::testing::Test {
 protected:

@@ -20,16 +20,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// A pulsed camera without a chopper, gain table 410 820 2048 3276 4095, offsets 100..500.
-sim::CameraConfig pulsedCamera(int device = 0) {
-    sim::CameraConfig c = camera(device, 555);
-    c.chopper = false;
-    c.pulseGain = {410, 820, 2048, 3276, 4095};
-    c.pulseOffset = {100, 200, 300, 400, 500};
-    c.choppedGain = c.pulseGain;
-    c.choppedOffset = c.pulseOffset;
-    return c;
-}
 
 class SettingsPanel : public ConsoleFixture {
 protected:

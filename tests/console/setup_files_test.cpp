@@ -17,12 +17,9 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-sim::CameraConfig pulsedCamera(std::uint16_t serial = 555, bool fixed = false) {
-    sim::CameraConfig c = camera(0, serial);
-    c.chopper = false;
-    c.ibp = fixed;
-    c.pulseGain = {410, 820, 2048, 3276, 4095};
-    c.choppedGain = c.pulseGain;
+sim::CameraConfig fixedCamera(std::uint16_t serial) {
+    sim::CameraConfig c = pulsedCamera(serial);
+    c.ibp = true;
     return c;
 }
 
@@ -82,7 +79,7 @@ TEST_F(SetupFileLoad, CameraOpenLoadsTheLatestRecordedFile) {
 }
 
 TEST_F(SetupFileLoad, FixedConfigurationCameraIgnoresLockedKeysButTakesGainAndCorrections) {
-    start({pulsedCamera(901, true)});
+    start({fixedCamera(901)});
     std::int32_t exposure = camera0().exposureTime();
     std::string file = write("fixed.setup", "GainValue=2048\r\nExposureTime=300\r\nTriggerMethod=0\r\n"
                                             "BadPixelsOnOff=1\r\nGainValueOnOff=1\r\n");

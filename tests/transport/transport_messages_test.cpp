@@ -105,7 +105,7 @@ TEST_F(TransportMessages, PostsArriveInOrderInBothDirections) {
 TEST_F(TransportMessages, SubscriberStopsItsFramesFromInsideTheFrameNotice) {
     startServer();
     Journal journal;
-    onConsoleMessage = [&](std::uint32_t msg, std::intptr_t w, std::intptr_t l) -> std::intptr_t {
+    onConsoleMessage = [&](std::uint32_t msg, std::intptr_t, std::intptr_t l) -> std::intptr_t {
         journal.add("console " + std::to_string(msg) + " " + std::to_string(l));
         return msg == 1329 ? 0 : 1;
     };
@@ -156,6 +156,25 @@ TEST_F(TransportMessages, SerialReplyIsSentInsideTheSerialRequestAndMayNestFurth
     EXPECT_EQ(journal.lines(), (std::vector<std::string>{"console 1334", "client 1334 serial 4660 slot 3",
                                                          "console 1325", "deeper 99", "reply returned 5",
                                                          "request returned 3"}));
+}
+
+TEST_F(TransportMessages, MessagePostedToAClientWaitsForItsEventLoopEvenDuringASend) {
+    startServer();
+    Journal journal;
+    onConsoleMessage = [&](std::uint32_t msg, std::intptr_t w, std::intptr_t) -> std::intptr_t {
+        if (msg == 1327) port.post(static_cast<WindowHandle>(w), 1341, 0, 1);   // calibration done at once
+        return 0;
+    };
+    ClientThread client(clientOptions(), [&](TransportClient& c) {
+        WindowHandle self = c.registerWindow([&](std::uint32_t msg, std::intptr_t, std::intptr_t) -> std::intptr_t {
+            journal.add("handled " + std::to_string(msg));
+            return 0;
+        });
+        c.send(c.findConsoleWindow(), 1327, self, 1);
+        journal.add("calibrate returned");
+    });
+    ASSERT_TRUE(pumpUntil([&] { return journal.lines().size() == 2; }));
+    EXPECT_EQ(journal.lines(), (std::vector<std::string>{"calibrate returned", "handled 1341"}));
 }
 
 TEST_F(TransportMessages, ClientsReachEachOthersWindowsThroughTheConsole) {
