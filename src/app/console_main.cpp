@@ -1,6 +1,7 @@
 // Entry of the Kestrom III control console: one instance, the simulated cameras when no camera exists.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +62,11 @@ int main(int argc, char* argv[]) {
 
     std::string configError;
     kestrom::sim::Config config = kestrom::sim::defaultConfig();
-    std::string configPath = parser.value(simConfig).toStdString();
+    // The window moves the working directory; names given on the command line keep meaning what they meant.
+    auto absolute = [](const QString& path) {
+        return path.isEmpty() ? std::string{} : QFileInfo(path).absoluteFilePath().toStdString();
+    };
+    std::string configPath = absolute(parser.value(simConfig));
     if (!configPath.empty()) {
         auto loaded = kestrom::sim::loadConfigFile(configPath, configError);
         if (loaded) {
@@ -76,7 +81,7 @@ int main(int argc, char* argv[]) {
 
     kestrom::SleepingDelay delay;
     kestrom::QtDialogs dialogs;
-    std::string logPath = parser.isSet(historyLog) ? parser.value(historyLog).toStdString()
+    std::string logPath = parser.isSet(historyLog) ? absolute(parser.value(historyLog))
                                                    : kestrom::HistoryLog::defaultPath();
     kestrom::TLogoAppForm form(kestrom::ConsoleServices{driver, delay, dialogs, logPath, true, {}, {}});
     dialogs.setParent(&form);

@@ -107,4 +107,27 @@ TEST_F(ConsoleProcess, UnreadableSimulatorConfigurationIsNamedWithItsLineAndTheC
     EXPECT_EQ(waitExit(pid, 10s), 0);
 }
 
+TEST_F(ConsoleProcess, EditingTheSimulatorConfigurationUnplugsAndPlugsACamera) {
+    fs::path config = dir_ / "cameras.conf";
+    auto writeConfig = [&](const char* firstAttached) {
+        // Written beside and renamed over, as editors save.
+        fs::path temporary = dir_ / "cameras.conf.new";
+        std::ofstream(temporary) << "[camera]\ndevice = 0\nserial = 1234\nattached = " << firstAttached
+                                 << "\n[camera]\ndevice = 1\nserial = 2222\n";
+        fs::rename(temporary, config);
+    };
+    writeConfig("yes");
+    pid_t pid = launch({"--sim-config", config.string()});
+    ASSERT_TRUE(waitForLog("Switch to \\\\.\\Kestrom1", 20s)) << log();
+    std::this_thread::sleep_for(1s);   // the watcher starts once the window is up
+
+    writeConfig("no");   // the camera on the tab that is not shown
+    EXPECT_TRUE(waitForLog("1 ShortIO by tab, IOCTL_SPC_GET_MODE.", 10s)) << log();
+    EXPECT_TRUE(waitForLog("Camera closed: 1234", 5s)) << log();
+    writeConfig("yes");
+    EXPECT_TRUE(waitForLog("Switch to \\\\.\\Kestrom0", 10s)) << log();
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(waitExit(pid, 10s), 0);
+}
+
 }  // namespace
