@@ -215,6 +215,10 @@ TCameraTab::TCameraTab(int tab, QWidget* parent) : QWidget(parent), tab_(tab) {
     all->addLayout(left);
     all->addLayout(middle);
     all->addLayout(tools);
+
+    // The status bar shows the hint of the control under the mouse.
+    for (QWidget* w : findChildren<QWidget*>())
+        if (!w->toolTip().isEmpty()) w->setStatusTip(w->toolTip());
 }
 
 }  // namespace kestrom
