@@ -83,7 +83,10 @@ int main(int argc, char* argv[]) {
     kestrom::QtDialogs dialogs;
     std::string logPath = parser.isSet(historyLog) ? absolute(parser.value(historyLog))
                                                    : kestrom::HistoryLog::defaultPath();
-    kestrom::TLogoAppForm form(kestrom::ConsoleServices{driver, delay, dialogs, logPath, true, {}, {}});
+    // Tests that run several consoles side by side give each its own shared-memory names.
+    const char* shmNamespace = std::getenv("KESTROM_SHM_NAMESPACE");
+    kestrom::TLogoAppForm form(
+        kestrom::ConsoleServices{driver, delay, dialogs, logPath, true, {}, shmNamespace ? shmNamespace : ""});
     dialogs.setParent(&form);
     if (!configError.empty()) form.state().history.append("Simulator configuration not read: " + configError);
 

@@ -44,6 +44,7 @@ protected:
             setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
             setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
             setenv("KESTROM_CONFIG_DIR", (dir_ / "config").c_str(), 1);
+            setenv("KESTROM_SHM_NAMESPACE", ("kapp" + std::to_string(getppid()) + "_").c_str(), 1);
             std::vector<char*> argv;
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
