@@ -26,6 +26,9 @@ namespace {
 // so the tests that start one take turns, also across test processes that ctest runs side by side.
 constexpr const char* kTurnLock = "/tmp/kestrom3-console-process-tests.lock";
 
+// The console started by test process `pid` names its shared memory with this in front.
+std::string shmNamespace(pid_t pid) { return "kss" + std::to_string(pid) + "_"; }
+
 }  // namespace
 
 RecordingWindow::RecordingWindow(TransportClient& client, Answer answer)
@@ -91,6 +94,8 @@ void RunningConsole::startConsole(const std::vector<Camera>& cameras) {
         setenv("XDG_STATE_HOME", (dir_ + "/state").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir_ + "/config").c_str(), 1);
         setenv("KESTROM_CONFIG_DIR", (dir_ + "/config").c_str(), 1);
+        // Never the names of a console the user may be running.
+        setenv("KESTROM_SHM_NAMESPACE", shmNamespace(getppid()).c_str(), 1);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -205,7 +210,7 @@ std::unique_ptr<ConsoleMapping> RunningConsole::frameBlock(int slot) const {
 std::unique_ptr<ConsoleMapping> RunningConsole::consoleBlock(const std::string& name, std::size_t size,
                                                              bool writable) const {
     const std::string folder = "/proc/" + std::to_string(console_) + "/fd";
-    const std::string path = "/dev/shm/" + name;
+    const std::string path = "/dev/shm/" + shmNamespace(getpid()) + name;
     std::error_code ec;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code linkError;

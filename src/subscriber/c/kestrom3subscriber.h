@@ -1,0 +1,123 @@
+/* The subscriber component for C, Python (ctypes) and LabVIEW: a handle, callbacks, copies into caller buffers. */
+#ifndef KESTROM3SUBSCRIBER_H
+#define KESTROM3SUBSCRIBER_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(KESTROM3SUBSCRIBER_BUILD)
+#define K3S_API __attribute__((visibility("default")))
+#else
+#define K3S_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct k3s_subscriber k3s_subscriber;
+
+/* Results. The positive codes are the component's misuse errors: nothing was sent or stored. */
+enum {
+    K3S_OK = 0,
+    K3S_ERR_CALIBRATE_TAB0 = 1,        /* "Calibrate requested for tab 0" */
+    K3S_ERR_PIXEL_CORRECTION_TAB0 = 2, /* "Pixel correction requested for tab 0" */
+    K3S_ERR_GAIN_CORRECTION_TAB0 = 3,  /* "Gain correction requested for tab 0" */
+    K3S_ERR_GAIN_FACTOR_TAB0 = 4,      /* "SetGainFactor requested for tab 0" */
+    K3S_ERR_ARGUMENT = -1,             /* a null handle or pointer, or an unknown event */
+    K3S_ERR_BUFFER_TOO_SMALL = -2,     /* the sizes say how much is needed */
+    K3S_ERR_UNAVAILABLE = -3,          /* the console's shared memory could not be read */
+    K3S_ERR_INTERNAL = -4
+};
+
+typedef enum {
+    K3S_EVENT_NEW_FRAME = 0,
+    K3S_EVENT_KEST_CLOSE = 1,
+    K3S_EVENT_KEST_OPEN = 2,
+    K3S_EVENT_CALIBRATE_DONE = 3
+} k3s_event;
+
+/* Runs on the thread that calls k3s_pump (or the operation that raised the event). */
+typedef void (*k3s_callback)(k3s_subscriber* subscriber, k3s_event event, void* user);
+
+/* The text of a result code ("Calibrate requested for tab 0"); never NULL. */
+K3S_API const char* k3s_error_text(int code);
+
+/* A component with its own connection to the console of this user. socket_path NULL or "": the
+   console's usual socket; shm_prefix NULL or "": the console's shared memory names;
+   attach_retry_ms <= 0: every 10 seconds. NULL when out of memory. */
+K3S_API k3s_subscriber* k3s_create(void);
+K3S_API k3s_subscriber* k3s_create_with(const char* socket_path, const char* shm_prefix, int attach_retry_ms);
+K3S_API void k3s_destroy(k3s_subscriber* subscriber);
+
+K3S_API int k3s_set_callback(k3s_subscriber* subscriber, k3s_event event, k3s_callback callback, void* user);
+
+/* Handles the console's messages and the component's timers, waiting up to timeout_ms (0: never
+   waits). Every event except the one Open or FindSerial raises comes from here. */
+K3S_API int k3s_pump(k3s_subscriber* subscriber, int timeout_ms);
+/* For an event loop: readable means call k3s_pump(s, 0); -1 when there is nothing to watch. */
+K3S_API int k3s_descriptor(const k3s_subscriber* subscriber);
+/* Milliseconds until the next timer is due, -1 when none runs. */
+K3S_API int k3s_next_timer_ms(const k3s_subscriber* subscriber);
+
+/* Operations. k3s_open returns the console's window handle, 0 when no console was found (it keeps
+   looking from the attach-retry timer). k3s_find_serial returns the slot, 0 when not found. */
+K3S_API uint32_t k3s_open(k3s_subscriber* subscriber);
+K3S_API int k3s_find_control(k3s_subscriber* subscriber);
+K3S_API int k3s_find_serial(k3s_subscriber* subscriber, int serial);
+K3S_API int k3s_start(k3s_subscriber* subscriber);
+K3S_API int k3s_stop(k3s_subscriber* subscriber);
+K3S_API int k3s_close(k3s_subscriber* subscriber);
+K3S_API int k3s_calibrate(k3s_subscriber* subscriber);
+
+/* Properties. */
+K3S_API int k3s_serial(const k3s_subscriber* subscriber);
+K3S_API int k3s_ibp(const k3s_subscriber* subscriber);
+K3S_API int k3s_tab(const k3s_subscriber* subscriber);
+K3S_API int k3s_set_tab(k3s_subscriber* subscriber, int tab);
+K3S_API float k3s_hscale(const k3s_subscriber* subscriber);
+K3S_API float k3s_vscale(const k3s_subscriber* subscriber);
+K3S_API int k3s_is_labview(const k3s_subscriber* subscriber);
+K3S_API int k3s_set_is_labview(k3s_subscriber* subscriber, int value);
+K3S_API int k3s_new_frame(const k3s_subscriber* subscriber);
+K3S_API int k3s_set_new_frame(k3s_subscriber* subscriber, int value);
+K3S_API int k3s_hold_new_frame(const k3s_subscriber* subscriber);
+K3S_API int k3s_set_hold_new_frame(k3s_subscriber* subscriber, int value);
+K3S_API int k3s_menu_lockout(const k3s_subscriber* subscriber);
+K3S_API int k3s_set_menu_lockout(k3s_subscriber* subscriber, int value);
+K3S_API int k3s_pixel_correction(const k3s_subscriber* subscriber);
+K3S_API int k3s_set_pixel_correction(k3s_subscriber* subscriber, int value);
+K3S_API int k3s_gain_correction_on(const k3s_subscriber* subscriber);
+K3S_API int k3s_set_gain_correction(k3s_subscriber* subscriber, int value);
+K3S_API int k3s_set_gain_factor(k3s_subscriber* subscriber, int factor);
+K3S_API int k3s_set_setup_filename(k3s_subscriber* subscriber, const char* path);
+/* The stored name, NUL-terminated; *length (may be NULL) is its length without the NUL. */
+K3S_API int k3s_setup_filename(const k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length);
+/* The console's frame count that came with the last frame. */
+K3S_API long long k3s_frame_count(const k3s_subscriber* subscriber);
+
+/* The console's serial number list as text ("0,1234,0,..."), NUL-terminated; the property
+   SerialNumberList reads the same. An empty text when it cannot be read. */
+K3S_API int k3s_get_serial_list(k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length);
+/* The raw 1024 bytes of the list; K3S_ERR_UNAVAILABLE, buffer untouched, when they cannot be read. */
+K3S_API int k3s_get_serial_list_bytes(k3s_subscriber* subscriber, uint8_t* buffer, size_t capacity);
+
+/* Copies made under the component's lock; any thread may call these. The data array is dim0 x dim1
+   doubles, the first index fastest: element [r, c] (pixel at row r, column c, divided by 2) is
+   buffer[r + dim0 * c]. Before the first frame it is 1 x 1 and holds 0; the byte arrays hold a
+   single 0 before the first frame or attach. *count / *dim0 / *dim1 are set even when the buffer
+   is too small. */
+K3S_API int k3s_get_data(const k3s_subscriber* subscriber, double* buffer, size_t capacity, size_t* dim0,
+                         size_t* dim1);
+K3S_API int k3s_get_console(const k3s_subscriber* subscriber, uint8_t* buffer, size_t capacity, size_t* count);
+K3S_API int k3s_get_factory(const k3s_subscriber* subscriber, uint8_t* buffer, size_t capacity, size_t* count);
+
+/* The current frame's 124 x 124 pixels, row after row; only inside a new-frame callback raised
+   directly by the frame notice (not in LabVIEW mode). NULL otherwise. */
+K3S_API const int16_t* k3s_frame_data(const k3s_subscriber* subscriber);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
