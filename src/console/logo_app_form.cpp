@@ -104,8 +104,8 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     }
 
     std::string error;
-    std::string commandName = "/" + services_.sharedMemoryNamespace + (kCommandMemoryName + 1);
-    command_ = SharedMemory::createOrOpen(commandName, kCommandMemorySize, error);
+    std::string commandName = "/" + services_.sharedMemoryNamespace + subscriber_protocol::kCommandBlockName;
+    command_ = SharedMemory::createOrOpen(commandName, subscriber_protocol::kCommandBlockSize, error);
     if (!command_) state_.history.append("Shared memory " + commandName + " not available: " + error);
     windowHandle_ = port_.registerWindow(
         [this](std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
@@ -387,7 +387,8 @@ std::intptr_t TLogoAppForm::dispatchMessage(std::uint32_t message, std::intptr_t
         deviceChange(wParam);
         return 0;
     }
-    if (message >= kMsgFrameBlockHandle && message <= kMsgGainFactor) return subscriberRequest(message, wParam, lParam);
+    if (message >= subscriber_protocol::kFrameBlockHandle && message <= subscriber_protocol::kGainFactor)
+        return subscriberRequest(message, wParam, lParam);
     return 0;
 }
 

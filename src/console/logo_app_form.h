@@ -11,6 +11,7 @@
 #include "camera_link/acquisition_host.h"
 #include "camera_link/acquisition_threads.h"
 #include "camera_link/console_state.h"
+#include "camera_link/subscriber_protocol.h"
 #include "camera_link/driver_calls.h"
 #include "console/service_buttons.h"
 #include "console/settings_panel.h"
@@ -51,29 +52,6 @@ struct ConsoleServices {
 // Window message numbers the console dispatches.
 inline constexpr std::uint32_t kDeviceChangeMessage = 537;
 inline constexpr std::intptr_t kDevNodesChanged = 7;
-// The subscriber protocol.
-inline constexpr std::uint32_t kMsgFrameBlockHandle = 1324;
-inline constexpr std::uint32_t kMsgFrameCount = 1325;
-inline constexpr std::uint32_t kMsgConnect = 1326;       // also the new-frame notice
-inline constexpr std::uint32_t kMsgCalibrate = 1327;
-inline constexpr std::uint32_t kMsgStart = 1328;
-inline constexpr std::uint32_t kMsgStop = 1329;
-inline constexpr std::uint32_t kMsgClose = 1330;         // also the closing notice
-inline constexpr std::uint32_t kMsgOruClosed = 1331;
-inline constexpr std::uint32_t kMsgSkeldClosed = 1332;
-inline constexpr std::uint32_t kMsgFindSerial = 1334;    // also the reply
-inline constexpr std::uint32_t kMsgMenuLockout = 1335;
-inline constexpr std::uint32_t kMsgLoadSetup = 1336;
-inline constexpr std::uint32_t kMsgPixelCorrection = 1337;
-inline constexpr std::uint32_t kMsgGainCorrection = 1338;
-inline constexpr std::uint32_t kMsgSerialList = 1339;
-inline constexpr std::uint32_t kMsgGainFactor = 1340;
-// "KIIICommand": factory record at 0 (or a text of up to 1024 bytes), status block at 1024.
-inline constexpr const char* kCommandMemoryName = "/KIIICommand";
-inline constexpr std::size_t kCommandMemorySize = 2048;
-inline constexpr std::size_t kCommandFactoryOffset = 0;
-inline constexpr std::size_t kCommandConsoleOffset = 1024;
-inline constexpr std::size_t kCommandTextSize = 1024;
 
 class TLogoAppForm : public QMainWindow,
                      public DriverCallsHost,

@@ -104,7 +104,7 @@ void TServiceButtons::CalibrationTimerTimer() {
             for (const Subscriber& s : thread->subscribers()) {
                 if (s.window == 0) continue;
                 if (context_.debugOutput) context_.debugOutput("Calibration done message sent");
-                context_.port.post(s.window, kCalibrationDoneMessage, 0, state.currentSlot);
+                context_.port.post(s.window, subscriber_protocol::kCalibrationDone, 0, state.currentSlot);
             }
         }
         context_.acquisition.SetAcquire(1);

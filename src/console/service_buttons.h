@@ -8,6 +8,7 @@
 
 #include "camera_link/acquisition.h"
 #include "camera_link/camera_driver.h"
+#include "camera_link/subscriber_protocol.h"
 #include "camera_link/console_state.h"
 #include "camera_link/driver_calls.h"
 #include "platform/delay_service.h"
@@ -35,7 +36,6 @@ struct ServiceButtonsContext {
     std::function<void(const std::string&)> debugOutput;
 };
 
-inline constexpr std::uint32_t kCalibrationDoneMessage = 1341;
 inline constexpr int kCalibrateStart = 1;
 inline constexpr int kCalibrateStop = 65536;
 inline constexpr std::size_t kLogicProgramSize = 16384;

@@ -32,8 +32,8 @@ void TLogoAppForm::activateSlot(int slot) {
 // The factory record at offset 0 and the status block at offset 1024, as the console holds them.
 void TLogoAppForm::publishRecords() {
     if (!command_) return;
-    std::memcpy(command_->bytes() + kCommandFactoryOffset, state_.factory.bytes.data(), FactoryInfo::kSize);
-    std::memcpy(command_->bytes() + kCommandConsoleOffset, state_.console.bytes.data(), ConsoleBlock::kSize);
+    std::memcpy(command_->bytes() + subscriber_protocol::kCommandFactoryOffset, state_.factory.bytes.data(), FactoryInfo::kSize);
+    std::memcpy(command_->bytes() + subscriber_protocol::kCommandConsoleOffset, state_.console.bytes.data(), ConsoleBlock::kSize);
 }
 
 std::string TLogoAppForm::serialList() const {
@@ -51,11 +51,11 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
     bool validSlot = lParam >= 0 && lParam < kSlotCount;
     int slot = validSlot ? static_cast<int>(lParam) : 0;
     switch (message) {
-        case kMsgFrameBlockHandle:
-        case kMsgFrameCount: {
+        case subscriber_protocol::kFrameBlockHandle:
+        case subscriber_protocol::kFrameCount: {
             std::intptr_t index = wParam + 1;
             CameraDriver* thread = index >= 0 && index < kSlotCount ? state_.slots[index].Thread.load() : nullptr;
-            bool handle = message == kMsgFrameBlockHandle;
+            bool handle = message == subscriber_protocol::kFrameBlockHandle;
             if (!thread) {
                 StatusBar->showMessage(QString("%1%2 Sending NULL.")
                                            .arg(handle ? "No camera actve: " : "No camera actve for record count: ")
@@ -66,7 +66,7 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             StatusBar->showMessage(QString("%1%2").arg(handle ? "Sending hMap: " : "Sending FrameCount: ").arg(value));
             return value;
         }
-        case kMsgConnect: {
+        case subscriber_protocol::kConnect: {
             state_.history.append("External connection");
             int current = state_.currentSlot;
             if (current == 0) {
@@ -87,7 +87,7 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             if (CameraDriver* thread = state_.slots[current].Thread.load()) thread->addSubscriber(window);
             return current;
         }
-        case kMsgCalibrate: {
+        case subscriber_protocol::kCalibrate: {
             if (!validSlot || slot < 1) return 0;
             if (slot != state_.currentSlot) activateSlot(slot);
             calls_.ReadCameraState();
@@ -101,24 +101,24 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             debugOutput_("Ending calibration");
             return 0;
         }
-        case kMsgStart:
-        case kMsgStop:
-        case kMsgClose: {
+        case subscriber_protocol::kStart:
+        case subscriber_protocol::kStop:
+        case subscriber_protocol::kClose: {
             CameraDriver* thread = validSlot ? state_.slots[slot].Thread.load() : nullptr;
             if (!thread) return 0;
-            const char* what = message == kMsgStart ? "Start issued." : message == kMsgStop ? "Stop issued" : "Close issued.";
-            if (message == kMsgStart) thread->queueStart(window);
-            if (message == kMsgStop) thread->queueStop(window);
-            if (message == kMsgClose) thread->queueClose(window);
+            const char* what = message == subscriber_protocol::kStart ? "Start issued." : message == subscriber_protocol::kStop ? "Stop issued" : "Close issued.";
+            if (message == subscriber_protocol::kStart) thread->queueStart(window);
+            if (message == subscriber_protocol::kStop) thread->queueStop(window);
+            if (message == subscriber_protocol::kClose) thread->queueClose(window);
             if (state_.debugLogging) state_.history.appendRaw(handleText(window) + ": " + what);
             return 0;
         }
-        case kMsgOruClosed:
-        case kMsgSkeldClosed: {
+        case subscriber_protocol::kOruClosed:
+        case subscriber_protocol::kSkeldClosed: {
             if (!validSlot || slot < 1 || slot > kLastCameraSlot) return 0;
             if (slot != state_.currentSlot) activateSlot(slot);
             TCameraTab* t = tabs_[static_cast<std::size_t>(slot - 1)];
-            if (message == kMsgOruClosed) {
+            if (message == subscriber_protocol::kOruClosed) {
                 QSignalBlocker quiet(t->EnableOruCheckBox);
                 t->EnableOruCheckBox->setEnabled(false);
                 t->EnableOruCheckBox->setChecked(false);
@@ -130,25 +130,25 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             if (CameraDriver* thread = state_.slots[slot].Thread.load()) thread->queueClose(window);
             return 0;
         }
-        case kMsgFindSerial: {
+        case subscriber_protocol::kFindSerial: {
             state_.history.append("Serial search:" + std::to_string(lParam));
             for (int i = 0; i < kSlotCount; ++i) {
                 if (static_cast<std::intptr_t>(state_.slots[i].Serial) != lParam) continue;
                 if (i != state_.currentSlot) activateSlot(i);
                 publishRecords();
-                port_.send(window, kMsgFindSerial, lParam, i);
+                port_.send(window, subscriber_protocol::kFindSerial, lParam, i);
                 state_.history.append("Serial found tab:" + std::to_string(i));
                 return i;
             }
             return 0;
         }
-        case kMsgMenuLockout:
+        case subscriber_protocol::kMenuLockout:
             menuLockout(lParam != 0);
             return 0;
-        case kMsgLoadSetup: {
+        case subscriber_protocol::kLoadSetup: {
             if (lParam == 0 || !validSlot || !command_) return 0;
             const char* text = reinterpret_cast<const char*>(command_->bytes());
-            std::string path(text, strnlen(text, kCommandTextSize));
+            std::string path(text, strnlen(text, subscriber_protocol::kCommandTextSize));
             state_.history.append("Setup:" + std::to_string(slot) + " " + path);
             if (slot != state_.currentSlot) activateSlot(slot);
             state_.history.append("After page change:" + std::to_string(slot) + " " + path);
@@ -166,21 +166,21 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             }
             return 0;
         }
-        case kMsgPixelCorrection:
+        case subscriber_protocol::kPixelCorrection:
             panel_->SetPixelCorrection(lParam != 0 ? 1 : 0);
             return 0;
-        case kMsgGainCorrection:
+        case subscriber_protocol::kGainCorrection:
             panel_->SetGainCorrection(lParam != 0 ? 1 : 0);
             return 0;
-        case kMsgSerialList: {
+        case subscriber_protocol::kSerialList: {
             if (!command_) return 0;
             std::string list = serialList();
-            std::size_t n = std::min(list.size(), kCommandTextSize - 1);
+            std::size_t n = std::min(list.size(), subscriber_protocol::kCommandTextSize - 1);
             std::memcpy(command_->bytes(), list.data(), n);
             command_->bytes()[n] = 0;
             return 0;
         }
-        case kMsgGainFactor: {
+        case subscriber_protocol::kGainFactor: {
             state_.history.append("Remote gain factor:" + std::to_string(lParam));
             acquisition_.SetAcquire(0);
             state_.remoteChangeInProgress = true;

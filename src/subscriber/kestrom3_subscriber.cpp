@@ -8,7 +8,7 @@
 #include "camera_link/byte_order.h"
 #include "camera_link/factory_info.h"
 #include "platform/shared_memory.h"
-#include "subscriber/subscriber_messages.h"
+#include "camera_link/subscriber_protocol.h"
 
 namespace kestrom {
 

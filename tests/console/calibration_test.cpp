@@ -60,7 +60,7 @@ TEST_F(Calibration, EndOfCalibrationRestoresTheControlsTakesTheCopyAndTellsEvery
     start({pulsedCamera()});
     std::vector<std::pair<std::intptr_t, std::intptr_t>> notices;
     WindowHandle window = form->messagePort().registerWindow([&](std::uint32_t msg, std::intptr_t w, std::intptr_t l) {
-        if (msg == kCalibrationDoneMessage) notices.emplace_back(w, l);
+        if (msg == subscriber_protocol::kCalibrationDone) notices.emplace_back(w, l);
         return std::intptr_t{0};
     });
     ASSERT_TRUE(form->startAcquisition(1));

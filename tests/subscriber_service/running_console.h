@@ -11,23 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "camera_link/console_block.h"
+#include "camera_link/subscriber_protocol.h"
 #include "platform/transport_client.h"
 
 namespace kestrom::test {
 
 using namespace std::chrono_literals;
 
-inline constexpr std::uint32_t kConnect = 1326;   // also the frame notice
-inline constexpr std::uint32_t kStart = 1328;
-inline constexpr std::uint32_t kStop = 1329;
-inline constexpr std::uint32_t kClose = 1330;
-inline constexpr std::uint32_t kFindSerial = 1334;   // also the reply
-inline constexpr std::uint32_t kLoadSetup = 1336;
-inline constexpr std::uint32_t kSerialList = 1339;
-inline constexpr std::uint32_t kGainFactor = 1340;
-inline constexpr std::size_t kFrameBlockSize = 31744;
-inline constexpr std::size_t kFrameStatusOffset = 30752;
-inline constexpr std::size_t kFrameFactoryOffset = 31008;
+using namespace subscriber_protocol;
+inline constexpr std::size_t kFrameBlockSize = frame_block::kSize;
+inline constexpr std::size_t kFrameStatusOffset = frame_block::kConsoleBlockOffset;
+inline constexpr std::size_t kFrameFactoryOffset = frame_block::kFactoryInfoOffset;
 
 // A shared memory block of the console mapped here through the console's own descriptor.
 class ConsoleMapping {
