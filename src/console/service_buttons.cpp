@@ -80,6 +80,15 @@ void TServiceButtons::CalibrationTimerTimer() {
     context_.calls.ReadCameraState();
     t = tab();
     ConsoleState& state = context_.state;
+    // The camera went away (unplugged, or a failed read closed it): its busy bit will never clear.
+    if (!state.current().hasDevice()) {
+        CalibrationTimer->stop();
+        if (hourglass_) {
+            QApplication::restoreOverrideCursor();
+            hourglass_ = false;
+        }
+        return;
+    }
     bool fixed = state.factory.isFixedConfiguration();
     if (!(state.console.statusFlags() & ConsoleBlock::kBusy)) {
         CalibrationTimer->stop();

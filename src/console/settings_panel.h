@@ -42,6 +42,7 @@ class TSettingsPanel : public QObject, public SetupTarget {
 public:
     TSettingsPanel(ConsoleState& state, DriverCalls& calls, Acquisition& acquisition, DialogService& dialogs,
                    SettingsPanelHost& host, QObject* parent = nullptr);
+    ~TSettingsPanel() override { stopWaitCursor(); }
 
     // Binds the handlers to a tab's controls; they act on the current tab's controls.
     void connectTab(TCameraTab* tab);

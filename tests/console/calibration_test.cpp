@@ -1,4 +1,5 @@
 // Calibration with its watch and notices, and the firmware and logic-program uploads.
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -94,6 +95,17 @@ TEST_F(Calibration, CalibrateOffStopsTheWatchAndLeavesTheButtonDisabled) {
     EXPECT_FALSE(tab()->CalibrateButton->isEnabled());
     EXPECT_EQ(camera0().statusFlags() & (ConsoleBlock::kBusy | ConsoleBlock::kCalibrationBad), 0u);
     EXPECT_TRUE(form->state().slots[1].Paused.load());
+}
+
+TEST_F(Calibration, CameraUnpluggedDuringACalibrationEndsTheWatch) {
+    start({pulsedCamera()});
+    service().CalibrateButton1Click();
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    driver->detach(0);
+    service().CalibrationTimerTimer();   // the status read fails and closes the camera
+    EXPECT_FALSE(form->state().slots[1].hasDevice());
+    EXPECT_FALSE(service().CalibrationTimer->isActive());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(Calibration, FirmwareIsPaddedToAMultipleOfFourBytes) {
