@@ -204,13 +204,12 @@ void TLogoAppForm::setTabShown(int slot, bool shown) {
 
 void TLogoAppForm::setTabCaption(int slot, const QString& caption) { MainPageControl->setTabText(slot, caption); }
 
-void TLogoAppForm::onCurrentChanged(int index) {
+void TLogoAppForm::onCurrentChanged(int /*index*/) {
     if (!state_.tabChangeAllowed) {
         // A long operation holds the page; go back to the tab of the current slot.
         activateTab(state_.currentSlot);
         return;
     }
-    (void)index;
     MainPageControlChange();
 }
 

@@ -92,6 +92,7 @@ public:
 
     // Refreshes and lock.
     void applyStatusRules();
+    void showRevisions();
     void RefreshSettings();
     void LockSettings() override;
     void UnlockSettings();

@@ -79,6 +79,13 @@ void TSettingsPanel::colourCalibrateButton() {
                                                                                      : panel_colour::kGrey);
 }
 
+// The hardware revision letter and the firmware revision text stand side by side.
+void TSettingsPanel::showRevisions() {
+    char revision = state_.factory.hardwareRevision();
+    tab()->HardwareRev->setText(revision ? QString(QChar::fromLatin1(revision)) : QString());
+    tab()->FirmwareRev->setText(QString::fromLatin1(state_.console.firmwareRevision().c_str()));
+}
+
 void TSettingsPanel::applyStatusRules() {
     TCameraTab* t = tab();
     const ConsoleBlock& b = state_.console;
@@ -143,9 +150,7 @@ void TSettingsPanel::RefreshSettings() {
     colourPulseRate();
     t->SerialDisplay->setText(QString::number(state_.factory.serialNumber()));
     slot().Serial = state_.factory.serialNumber();
-    char revision = state_.factory.hardwareRevision();
-    t->HardwareRev->setText(revision ? QString(QChar::fromLatin1(revision)) : QString());
-    t->FirmwareRev->setText(QString::fromLatin1(b.firmwareRevision().c_str()));
+    showRevisions();
 
     std::int32_t lockin = b.pulseLockin();
     if (lockin == 1) {

@@ -1,5 +1,4 @@
 // The status refresh of the current tab from the held status block and factory record.
-#include <QLabel>
 #include <QLineEdit>
 
 #include "console/camera_tab.h"
@@ -22,9 +21,7 @@ void TLogoAppForm::ShowConsoleBlock() {
         currentTab_->Mode->setText(QString::number(mode));
     state_.updateGuard = guard;
 
-    char revision = state_.factory.hardwareRevision();
-    currentTab_->HardwareRev->setText(revision ? QString(QChar::fromLatin1(revision)) : QString());
-    currentTab_->FirmwareRev->setText(QString::fromLatin1(state_.console.firmwareRevision().c_str()));
+    panel_->showRevisions();
     panel_->applyStatusRules();
 
     state_.refreshInProgress = false;

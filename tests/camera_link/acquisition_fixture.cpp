@@ -52,6 +52,15 @@ CameraDriver* AcquisitionFixture::startThread(int slot) {
     return thread;
 }
 
+AcquisitionFixture::Subscribed AcquisitionFixture::subscribedCamera() {
+    state.currentSlot = 1;
+    DeviceHandle camera = openCamera(1);
+    CameraDriver* thread = startThread(1);
+    Inbox& window = newWindow();
+    thread->addSubscriber(window.handle);
+    return {camera, thread, window};
+}
+
 Inbox& AcquisitionFixture::newWindow() {
     Inbox& inbox = inboxes.emplace_back();
     inbox.handle = port.registerWindow([&inbox](std::uint32_t msg, std::intptr_t w, std::intptr_t l) -> std::intptr_t {

@@ -45,6 +45,13 @@ protected:
     DeviceHandle openCamera(int slot);
     CameraDriver* startThread(int slot);
     Inbox& newWindow();
+    // Slot 1 current, its camera open, its thread running and one window subscribed.
+    struct Subscribed {
+        DeviceHandle camera;
+        CameraDriver* thread;
+        Inbox& window;
+    };
+    Subscribed subscribedCamera();
 
     // Hands one frame to the slot's thread and, when it is to be delivered, runs the delivery on
     // this thread; returns once the thread waits for its next frame, its requests carried out.

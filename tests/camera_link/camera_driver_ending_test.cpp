@@ -44,11 +44,7 @@ TEST_F(Ending, TellsEverySubscriberAndReleasesTheBlockName) {
 }
 
 TEST_F(Ending, ADeliveryThatHasNotStartedIsDroppedSoAWaitingMainThreadIsNotDeadlocked) {
-    state.currentSlot = 1;
-    DeviceHandle camera = openCamera(1);
-    CameraDriver* thread = startThread(1);
-    Inbox& window = newWindow();
-    thread->addSubscriber(window.handle);
+    auto [camera, thread, window] = subscribedCamera();
     device.pushFrame(camera, Frame::make(1));
     ASSERT_TRUE(mainThread.waitForPending(std::chrono::seconds(5)));
 
@@ -84,11 +80,7 @@ TEST_F(Ending, CameraClosedFromInsideADeliveryEndsTheThreadAfterIt) {
 }
 
 TEST_F(Ending, PulledOutCameraFailsReadsUntilTheConsoleClosesIt) {
-    state.currentSlot = 1;
-    DeviceHandle camera = openCamera(1);
-    CameraDriver* thread = startThread(1);
-    Inbox& window = newWindow();
-    thread->addSubscriber(window.handle);
+    auto [camera, thread, window] = subscribedCamera();
     ASSERT_TRUE(device.waitForReader(camera));
     device.detach(camera);
     ASSERT_TRUE(eventually([&] { return device.failedReads(camera) >= 3; }));

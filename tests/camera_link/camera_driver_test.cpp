@@ -234,11 +234,7 @@ void PrintTo(const SkipCase& c, std::ostream* os) { *os << std::hex << "flags 0x
 class SkipBit : public AcquisitionFixture, public ::testing::WithParamInterface<SkipCase> {};
 
 TEST_P(SkipBit, DecidesDelivery) {
-    state.currentSlot = 1;
-    DeviceHandle camera = openCamera(1);
-    CameraDriver* thread = startThread(1);
-    Inbox& window = newWindow();
-    thread->addSubscriber(window.handle);
+    auto [camera, thread, window] = subscribedCamera();
     frameThrough(camera, Frame::make(1, GetParam().flags), GetParam().delivered);
     EXPECT_EQ(mainThread.pendingCount(), 0u);
     EXPECT_EQ(window.frames(), GetParam().delivered ? 1 : 0);
@@ -307,11 +303,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Idle,
                          [](const auto& run) { return std::string(run.param.name); });
 
 TEST_F(Delivery, AcquisitionSwitchedOffWhileTheFrameWaitsIsNotDelivered) {
-    state.currentSlot = 1;
-    DeviceHandle camera = openCamera(1);
-    CameraDriver* thread = startThread(1);
-    Inbox& window = newWindow();
-    thread->addSubscriber(window.handle);
+    auto [camera, thread, window] = subscribedCamera();
     device.pushFrame(camera, Frame::make(1));
     ASSERT_TRUE(mainThread.waitForPending(std::chrono::seconds(5)));
     state.slots[1].AcquireState.store(0);
