@@ -46,7 +46,7 @@ Outcome expected(const std::uint8_t* data, std::size_t size) {
             return out;
         }
         std::uint32_t kind = word(data + at + 4);
-        if (kind < static_cast<std::uint32_t>(wire::Kind::Hello) || kind > static_cast<std::uint32_t>(wire::Kind::Reply) ||
+        if (kind < static_cast<std::uint32_t>(wire::Kind::Hello) || kind > static_cast<std::uint32_t>(wire::Kind::NoticeHello) ||
             word(data + at + 20) != 0) {
             out.bad = true;
             return out;

@@ -2,9 +2,11 @@
 #include "platform/transport_client.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/transport_paths.h"
@@ -40,9 +42,10 @@ bool TransportClient::connect(std::string& error) {
     goneNotice_ = false;
 
     Frame ack;
+    Channel channel = Channel::Main;
     bool greeted = writeFrame(Frame{Kind::Hello, nextSequence(), 0, wire::kProtocolVersion,
                                     static_cast<std::int64_t>(wire::kMagic), 0}) &&
-                   readFrame(ack, Clock::now() + options_.helloTimeout) == Read::Frame;
+                   readFrame(ack, channel, Clock::now() + options_.helloTimeout) == Read::Frame;
     if (!greeted || ack.kind != Kind::HelloAck || static_cast<std::uint64_t>(ack.wParam) != wire::kMagic) {
         error = "The console at " + options_.socketPath + " did not greet";
     } else if (ack.msg != wire::kProtocolVersion || ack.window == 0) {
@@ -50,6 +53,8 @@ bool TransportClient::connect(std::string& error) {
                 std::to_string(wire::kProtocolVersion);
     } else {
         consoleWindow_ = ack.window;
+        if (ack.lParam != 0) openNoticeConnection(static_cast<std::uint64_t>(ack.lParam));
+        openWatch();
         return true;
     }
     closeSocket();
@@ -64,11 +69,79 @@ void TransportClient::disconnect() {
     goneNotice_ = false;
 }
 
+// Without it (a console that refuses it, or no descriptors left) the console's sends come on the
+// main connection, only a little slower.
+void TransportClient::openNoticeConnection(std::uint64_t token) {
+    std::string error;
+    int fd = connectTo(options_.socketPath, error);
+    if (fd < 0) return;
+    if (!peerIsUser(fd, geteuid()) || !setNonBlocking(fd)) {
+        ::close(fd);
+        return;
+    }
+    noticeFd_ = fd;
+    noticeReader_ = wire::FrameReader{};
+    Frame ack;
+    std::uint8_t hello[wire::kFrameSize];
+    wire::encode(Frame{Kind::NoticeHello, nextSequence(), 0, wire::kProtocolVersion,
+                       static_cast<std::int64_t>(wire::kMagic), static_cast<std::int64_t>(token)},
+                 hello);
+    // A new, empty socket takes the whole frame at once; a failure here leaves the main connection be.
+    bool opened = ::send(noticeFd_, hello, sizeof hello, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof hello);
+    if (opened) {
+        // Its greeting is the first thing on it; nothing else can come before that.
+        const auto deadline = Clock::now() + options_.helloTimeout;
+        opened = false;
+        while (noticeReader_.buffered() < wire::kFrameSize && Clock::now() < deadline) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            pollfd p{noticeFd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(std::max<long long>(0, left))) <= 0) continue;
+            if (!receive(noticeFd_, noticeReader_)) break;
+        }
+        std::string bad;
+        opened = noticeReader_.next(ack, bad) == wire::FrameReader::Result::Frame && ack.kind == Kind::HelloAck &&
+                 ack.window == consoleWindow_;
+    }
+    if (!opened) {
+        ::close(noticeFd_);
+        noticeFd_ = -1;
+    }
+}
+
+// One descriptor for event loops, ready when either connection is readable or queued posts can go.
+void TransportClient::openWatch() {
+    watchFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event main{EPOLLIN, {}}, notice{EPOLLIN, {}};
+    if (watchFd_ >= 0 && (::epoll_ctl(watchFd_, EPOLL_CTL_ADD, fd_, &main) != 0 ||
+                          (noticeFd_ >= 0 && ::epoll_ctl(watchFd_, EPOLL_CTL_ADD, noticeFd_, &notice) != 0))) {
+        ::close(watchFd_);
+        watchFd_ = -1;
+    }
+    if (watchFd_ < 0 && noticeFd_ >= 0) {
+        // An event loop could watch only the main connection: the console's sends stay on it.
+        ::close(noticeFd_);
+        noticeFd_ = -1;
+    }
+}
+
+void TransportClient::watchWritable(bool on) {
+    if (watchFd_ < 0 || on == watchingWritable_) return;
+    epoll_event main{on ? std::uint32_t{EPOLLIN | EPOLLOUT} : std::uint32_t{EPOLLIN}, {}};
+    if (::epoll_ctl(watchFd_, EPOLL_CTL_MOD, fd_, &main) == 0) watchingWritable_ = on;
+}
+
 void TransportClient::closeSocket() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    if (noticeFd_ >= 0) ::close(noticeFd_);
+    noticeFd_ = -1;
+    if (watchFd_ >= 0) ::close(watchFd_);
+    watchFd_ = -1;
     consoleWindow_ = 0;
     reader_ = wire::FrameReader{};
+    noticeReader_ = wire::FrameReader{};
+    unsent_.clear();
+    watchingWritable_ = false;
     early_.clear();
     abandoned_.clear();
 }
@@ -90,44 +163,80 @@ std::optional<TransportClient::Clock::time_point> TransportClient::replyDeadline
     return Clock::now() + options_.replyTimeout;
 }
 
-TransportClient::Read TransportClient::readFrame(Frame& frame, std::optional<Clock::time_point> deadline) {
+bool TransportClient::receive(int fd, wire::FrameReader& reader) {
+    std::uint8_t buffer[4096];
+    ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n <= 0) return false;
+    reader.append(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
+TransportClient::Read TransportClient::readFrame(Frame& frame, Channel& channel,
+                                                 std::optional<Clock::time_point> deadline, bool onlyBuffered) {
     for (;;) {
         if (fd_ < 0) return Read::Lost;
         std::string error;
+        // The console's sends first: a window answers them before its posted messages.
+        if (noticeFd_ >= 0) {
+            auto result = noticeReader_.next(frame, error);
+            if (result == wire::FrameReader::Result::Frame) {
+                channel = Channel::Notice;
+                return Read::Frame;
+            }
+            if (result == wire::FrameReader::Result::Bad) {
+                lose();
+                return Read::Lost;
+            }
+        }
         auto result = reader_.next(frame, error);
-        if (result == wire::FrameReader::Result::Frame) return Read::Frame;
+        if (result == wire::FrameReader::Result::Frame) {
+            channel = Channel::Main;
+            return Read::Frame;
+        }
         if (result == wire::FrameReader::Result::Bad) {
             lose();
             return Read::Lost;
         }
+        if (onlyBuffered) return Read::Timeout;
         int wait = -1;
         if (deadline) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
             wait = static_cast<int>(std::max<long long>(0, left));
         }
-        pollfd p{fd_, POLLIN, 0};
-        int ready = ::poll(&p, 1, wait);
+        pollfd p[2] = {{fd_, static_cast<short>(POLLIN | (unsent_.empty() ? 0 : POLLOUT)), 0}, {noticeFd_, POLLIN, 0}};
+        int ready = ::poll(p, noticeFd_ >= 0 ? 2 : 1, wait);
         if (ready < 0 && errno == EINTR) continue;
         if (ready == 0) return Read::Timeout;
-        std::uint8_t buffer[4096];
-        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-        if (n <= 0) {
+        if (p[1].revents && !receive(noticeFd_, noticeReader_)) {
+            // The console ends both connections together; what it wrote on the main one before
+            // it went is still read, and the end of that one tells that it has gone.
+            ::close(noticeFd_);
+            noticeFd_ = -1;
+            noticeReader_ = wire::FrameReader{};
+        }
+        if ((p[0].revents & POLLOUT) && !flushQueued(false)) return Read::Lost;
+        if ((p[0].revents & (POLLIN | POLLHUP | POLLERR)) && !receive(fd_, reader_)) {
             lose();
             return Read::Lost;
         }
-        reader_.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
-bool TransportClient::writeFrame(const Frame& frame) {
-    if (fd_ < 0) return false;
+bool TransportClient::writeFrame(const Frame& frame, Channel channel) {
+    const int fd = channel == Channel::Notice ? noticeFd_ : fd_;
+    if (fd < 0) return false;
     std::uint8_t bytes[wire::kFrameSize];
     wire::encode(frame, bytes);
+    if (channel == Channel::Main) {
+        if (frame.kind == Kind::Post) return queuePost(bytes);
+        // Queued posts go first: the console sees this client's messages in the order it wrote them.
+        if (!flushQueued(true)) return false;
+    }
     std::size_t written = 0;
     const auto deadline = replyDeadline();
     while (written < sizeof bytes) {
-        ssize_t n = ::send(fd_, bytes + written, sizeof bytes - written, MSG_NOSIGNAL);
+        ssize_t n = ::send(fd, bytes + written, sizeof bytes - written, MSG_NOSIGNAL);
         if (n > 0) {
             written += static_cast<std::size_t>(n);
             continue;
@@ -140,12 +249,49 @@ bool TransportClient::writeFrame(const Frame& frame) {
                 auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
                 wait = static_cast<int>(std::max<long long>(0, left));
             }
-            pollfd p{fd_, POLLOUT, 0};
+            pollfd p{fd, POLLOUT, 0};
             if (::poll(&p, 1, wait) > 0 || errno == EINTR) continue;
         }
         lose();
         return false;
     }
+    return true;
+}
+
+bool TransportClient::queuePost(const std::uint8_t* bytes) {
+    if (unsent_.size() >= kMaxQueuedPosts * wire::kFrameSize) return false;
+    unsent_.insert(unsent_.end(), bytes, bytes + wire::kFrameSize);
+    return flushQueued(false);
+}
+
+// Writes what the socket takes now; with wait, all of it (the console reads again once its main
+// thread catches up). False when the console is lost.
+bool TransportClient::flushQueued(bool wait) {
+    const auto deadline = replyDeadline();
+    while (!unsent_.empty()) {
+        std::uint8_t chunk[4096];
+        const std::size_t size = std::min(unsent_.size(), sizeof chunk);
+        std::copy_n(unsent_.begin(), size, chunk);
+        ssize_t n = ::send(fd_, chunk, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            unsent_.erase(unsent_.begin(), unsent_.begin() + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!wait) break;
+            int timeout = -1;
+            if (deadline) {
+                auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+                timeout = static_cast<int>(std::max<long long>(0, left));
+            }
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, timeout) > 0 || errno == EINTR) continue;
+        }
+        lose();
+        return false;
+    }
+    watchWritable(!unsent_.empty());
     return true;
 }
 
@@ -159,13 +305,14 @@ bool TransportClient::awaitAnswer(std::uint32_t sequence, Frame& answer) {
             return true;
         }
         Frame frame;
-        Read result = readFrame(frame, deadline);
+        Channel channel = Channel::Main;
+        Read result = readFrame(frame, channel, deadline);
         if (result == Read::Lost) return false;
         if (result == Read::Timeout) {
             abandoned_.insert(sequence);
             return false;
         }
-        if (frame.kind == Kind::Reply || frame.kind == Kind::Registered) {
+        if (channel == Channel::Main && (frame.kind == Kind::Reply || frame.kind == Kind::Registered)) {
             if (frame.sequence == sequence) {
                 answer = frame;
                 return true;
@@ -173,11 +320,16 @@ bool TransportClient::awaitAnswer(std::uint32_t sequence, Frame& answer) {
             if (abandoned_.erase(frame.sequence) == 0) early_.emplace(frame.sequence, frame);
             continue;
         }
-        dispatch(frame);
+        dispatch(frame, channel);
     }
 }
 
-void TransportClient::dispatch(const Frame& frame) {
+void TransportClient::dispatch(const Frame& frame, Channel channel) {
+    // The notice connection carries the console's sends and nothing else.
+    if (channel == Channel::Notice && frame.kind != Kind::Send) {
+        lose();
+        return;
+    }
     switch (frame.kind) {
         case Kind::Send: {
             std::intptr_t result = 0;
@@ -186,7 +338,9 @@ void TransportClient::dispatch(const Frame& frame) {
                 result = (*handler)(frame.msg, static_cast<std::intptr_t>(frame.wParam),
                                     static_cast<std::intptr_t>(frame.lParam));
             }
-            writeFrame(Frame{Kind::Reply, frame.sequence, frame.window, frame.msg, static_cast<std::int64_t>(result), 0});
+            // Answered on the connection the send came by.
+            writeFrame(Frame{Kind::Reply, frame.sequence, frame.window, frame.msg, static_cast<std::int64_t>(result), 0},
+                       channel);
             return;
         }
         case Kind::Post:
@@ -273,12 +427,14 @@ std::size_t TransportClient::processIncoming(std::chrono::milliseconds timeout) 
         }
         if (fd_ < 0) return handled;
         Frame frame;
-        // Once something was handled, only what has already arrived.
-        Read result = readFrame(frame, handled > 0 ? Clock::now() : deadline);
+        Channel channel = Channel::Main;
+        // Once something was handled, only what has already been read: whatever else has arrived
+        // keeps the descriptor ready for the next call, and a frame notice costs no extra look.
+        Read result = readFrame(frame, channel, deadline, handled > 0);
         if (result == Read::Timeout) return handled;
         if (result == Read::Lost) continue;
         if (frame.kind == Kind::Send) ++handled;
-        dispatch(frame);
+        dispatch(frame, channel);
     }
 }
 

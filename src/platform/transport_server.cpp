@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -33,6 +35,11 @@ constexpr std::size_t kMaxWindowsPerConnection = 1024;
 
 struct Connection {
     Connection(std::uint64_t id_, int fd_) : id(id_), fd(fd_) {}
+    ~Connection() {
+        if (noticeFd >= 0) ::close(noticeFd);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
     const std::uint64_t id;
     const int fd;   // closed by the I/O thread only, once the connection is gone
 
@@ -44,10 +51,20 @@ struct Connection {
     wire::FrameReader reader;
     bool greeted = false;
 
+    // The notice connection: the console's sends to this client and the client's replies to them.
+    // The I/O thread never reads it; the main thread writes each send and reads its reply itself,
+    // so a frame notice costs the subscriber's round trip and no hand-over between threads.
+    // Set once by the I/O thread (then noticeReady), closed with the connection's last owner.
+    int noticeFd = -1;
+    wire::FrameReader noticeReader;   // the main thread's
+
     // Guarded by the core's mutex.
     bool gone = false;
+    std::uint64_t token = 0;     // opens the notice connection
+    bool noticeReady = false;
     std::vector<WindowHandle> windows;
-    std::size_t waiting = 0;   // its requests queued for the main thread
+    std::size_t waiting = 0;     // its requests queued for the main thread
+    std::size_t awaited = 0;     // sends to it waiting for its reply
 };
 
 // A send or post from a client, waiting for the main thread.
@@ -85,6 +102,12 @@ struct TransportServer::Core : std::enable_shared_from_this<Core> {
     void announceGone(const std::vector<WindowHandle>& windows);
     std::intptr_t forwardSend(const std::shared_ptr<Connection>& conn, WindowHandle window, std::uint32_t msg,
                               std::intptr_t wParam, std::intptr_t lParam);
+    void attachNotice(const std::shared_ptr<Connection>& conn, const Frame& frame);
+    bool readable(const Connection& conn) const;
+    bool writeNotice(Connection& conn, const Frame& frame, std::chrono::steady_clock::time_point deadline);
+    void readNotice(const std::shared_ptr<Connection>& conn, std::chrono::steady_clock::time_point deadline);
+    void answer(const Connection& conn, const Frame& reply);
+    void signalMain();
     bool takeSend(Request& request, bool& unblocked);
     bool released(Connection& conn);
     void drain();
@@ -99,12 +122,15 @@ struct TransportServer::Core : std::enable_shared_from_this<Core> {
     int listenFd = -1;
     int wakeRead = -1;
     std::atomic<int> wakeWrite{-1};
+    int mainWake = -1;   // eventfd: ends the main thread's wait on a notice connection
     std::thread io;
     std::atomic<bool> started{false};
     std::atomic<bool> stopping{false};
 
     mutable std::mutex mutex;
     std::condition_variable changed;   // replies, failed connections and queued requests
+    bool mainWaiting = false;          // the main thread waits on a notice connection: write mainWake
+    std::mt19937_64 tokens{std::random_device{}()};
     std::vector<std::shared_ptr<Connection>> connections;
     std::unordered_map<std::uint32_t, PendingReply> pending;
     std::uint32_t nextSequence = 0;
@@ -125,10 +151,19 @@ bool TransportServer::Core::start(std::string& error) {
         error = std::string("Cannot create a pipe: ") + std::strerror(errno);
         return false;
     }
+    mainWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (mainWake < 0) {
+        error = std::string("Cannot create an event descriptor: ") + std::strerror(errno);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return false;
+    }
     listenFd = listenAt(options.socketPath, file, error);
     if (listenFd < 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
+        ::close(mainWake);
+        mainWake = -1;
         return false;
     }
     wakeRead = pipeFds[0];
@@ -159,6 +194,9 @@ void TransportServer::Core::stop() {
     removeSocketFile(options.socketPath, file);
     ::close(wakeRead);
     ::close(wakeWrite.exchange(-1));
+    // Closed last: a send on the main thread may still be on its way out of its wait.
+    ::close(mainWake);
+    mainWake = -1;
 }
 
 void TransportServer::Core::wake() {
@@ -185,8 +223,7 @@ void TransportServer::Core::run() {
             });
             for (const auto& conn : connections) {
                 short events = 0;
-                // A client whose requests pile up is not read until the main thread catches up.
-                if (conn->waiting < options.maxWaitingRequests) events |= POLLIN;
+                if (readable(*conn)) events |= POLLIN;
                 {
                     std::lock_guard writeLock(conn->writeMutex);
                     if (!conn->unsent.empty()) events |= POLLOUT;
@@ -260,8 +297,16 @@ void TransportServer::Core::readFrom(const std::shared_ptr<Connection>& conn) {
             if (conn->gone) return;
         }
         std::lock_guard lock(mutex);
-        if (conn->gone || conn->waiting >= options.maxWaitingRequests) return;
+        if (conn->gone || !readable(*conn)) return;
     }
+}
+
+bool TransportServer::Core::readable(const Connection& conn) const {
+    // A client whose requests pile up is not read until the main thread catches up. While the
+    // console waits for its answer it is read on, since it may be stuck writing before it can
+    // answer; one that piles up far more then is flooding and is gone.
+    return conn.waiting < options.maxWaitingRequests ||
+           (conn.awaited > 0 && conn.waiting <= options.maxRequestsWhileAwaited);
 }
 
 void TransportServer::Core::flush(const std::shared_ptr<Connection>& conn) {
@@ -286,14 +331,24 @@ void TransportServer::Core::flush(const std::shared_ptr<Connection>& conn) {
 
 void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, const Frame& frame) {
     if (!conn->greeted) {
+        if (frame.kind == Kind::NoticeHello) {
+            attachNotice(conn, frame);
+            return;
+        }
         if (frame.kind != Kind::Hello) {
             drop(conn, true);
             return;
         }
         bool agreed = frame.msg == wire::kProtocolVersion && static_cast<std::uint64_t>(frame.wParam) == wire::kMagic;
+        std::uint64_t token = 0;
+        if (agreed) {
+            std::lock_guard lock(mutex);
+            while (token == 0) token = tokens();
+            conn->token = token;
+        }
         // A refused client still learns which version the console speaks.
         write(conn, Frame{Kind::HelloAck, frame.sequence, agreed ? consoleWindow : 0, wire::kProtocolVersion,
-                          static_cast<std::int64_t>(wire::kMagic), 0});
+                          static_cast<std::int64_t>(wire::kMagic), static_cast<std::int64_t>(token)});
         if (!agreed) {
             drop(conn, true);
             return;
@@ -324,15 +379,24 @@ void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, cons
         case Kind::Send:
         case Kind::Post: {
             bool schedule = false;
+            bool flooding = false;
+            bool wakeMain = false;
             {
                 std::lock_guard lock(mutex);
                 requests.push_back(Request{conn, frame});
                 ++conn->waiting;
+                flooding = conn->waiting > options.maxRequestsWhileAwaited;
                 schedule = !drainQueued;
                 drainQueued = true;
+                wakeMain = mainWaiting && frame.kind == Kind::Send;
+            }
+            if (flooding) {
+                drop(conn, true);
+                return;
             }
             // A main thread that waits for a client's reply takes the send from here itself.
             changed.notify_all();
+            if (wakeMain) signalMain();
             if (schedule) {
                 std::weak_ptr<Core> weak = weak_from_this();
                 mainThread.post([weak] {
@@ -341,18 +405,9 @@ void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, cons
             }
             return;
         }
-        case Kind::Reply: {
-            {
-                std::lock_guard lock(mutex);
-                auto it = pending.find(frame.sequence);
-                // A reply to a send that timed out finds nothing and is dropped.
-                if (it == pending.end() || it->second.connection != conn->id || it->second.answered) return;
-                it->second.answered = true;
-                it->second.result = frame.wParam;
-            }
-            changed.notify_all();
+        case Kind::Reply:
+            answer(*conn, frame);
             return;
-        }
         default:
             // Hello twice, or what only the console sends.
             drop(conn, true);
@@ -438,15 +493,21 @@ void TransportServer::Core::drop(const std::shared_ptr<Connection>& conn, bool n
         ::shutdown(conn->fd, SHUT_RDWR);
     }
     std::vector<WindowHandle> windows;
+    bool wakeMain = false;
     {
         std::lock_guard lock(mutex);
         conn->gone = true;
+        conn->noticeReady = false;
+        // The client sees its notice connection end too; the descriptor stays until its last user lets go.
+        if (conn->noticeFd >= 0) ::shutdown(conn->noticeFd, SHUT_RDWR);
         windows.swap(conn->windows);
         for (auto& [sequence, reply] : pending)
             if (reply.connection == conn->id) reply.failed = true;
+        wakeMain = mainWaiting;
     }
     // Sends waiting for this client return 0 now, not at their timeout.
     changed.notify_all();
+    if (wakeMain) signalMain();
     for (WindowHandle window : windows) port.unregisterWindow(window);
     if (notify) announceGone(windows);
     wake();
@@ -472,7 +533,11 @@ void TransportServer::Core::announceGone(const std::vector<WindowHandle>& window
 
 std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connection>& conn, WindowHandle window,
                                                  std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
+    const bool onMain = mainThread.onMainThread();
+    const auto deadline = std::chrono::steady_clock::now() + options.sendTimeout;
     std::uint32_t sequence = 0;
+    bool viaNotice = false;
+    bool rereadClient = false;
     {
         std::lock_guard lock(mutex);
         if (conn->gone || stopping.load()) return 0;
@@ -480,28 +545,34 @@ std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connectio
             sequence = ++nextSequence;
         } while (sequence == 0 || pending.count(sequence));
         pending.emplace(sequence, PendingReply{conn->id});
+        // Only the main thread reads notice connections; other threads go through the I/O thread.
+        viaNotice = onMain && conn->noticeReady;
+        rereadClient = ++conn->awaited == 1 && conn->waiting >= options.maxWaitingRequests;
     }
-    if (!write(conn, Frame{Kind::Send, sequence, window, msg, wParam, lParam})) {
-        std::lock_guard lock(mutex);
-        pending.erase(sequence);
+    // The I/O thread had stopped reading this client: it may be stuck writing before it can answer.
+    if (rereadClient) wake();
+    struct Awaited {
+        Core& core;
+        Connection& conn;
+        std::uint32_t sequence;
+        ~Awaited() {
+            std::lock_guard lock(core.mutex);
+            core.pending.erase(sequence);
+            --conn.awaited;
+        }
+    } awaited{*this, *conn, sequence};
+
+    const Frame send{Kind::Send, sequence, window, msg, wParam, lParam};
+    if (viaNotice ? !writeNotice(*conn, send, deadline) : !write(conn, send)) {
+        if (viaNotice) drop(conn, true);
         return 0;
     }
-    const auto deadline = std::chrono::steady_clock::now() + options.sendTimeout;
-    const bool onMain = mainThread.onMainThread();
     std::unique_lock lock(mutex);
     for (;;) {
-        auto it = pending.find(sequence);
-        if (it->second.answered) {
-            std::int64_t result = it->second.result;
-            pending.erase(it);
-            return static_cast<std::intptr_t>(result);
-        }
-        if (it->second.failed) {
-            pending.erase(it);
-            return 0;
-        }
+        const PendingReply& reply = pending.find(sequence)->second;
+        if (reply.answered) return static_cast<std::intptr_t>(reply.result);
+        if (reply.failed) return 0;
         if (std::chrono::steady_clock::now() >= deadline) {
-            pending.erase(it);
             lock.unlock();
             // A client that does not answer in time is treated as gone.
             drop(conn, true);
@@ -516,8 +587,133 @@ std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connectio
             lock.lock();
             continue;
         }
-        changed.wait_until(lock, deadline);
+        if (!viaNotice) {
+            changed.wait_until(lock, deadline);
+            continue;
+        }
+        mainWaiting = true;
+        lock.unlock();
+        readNotice(conn, deadline);
+        lock.lock();
+        mainWaiting = false;
     }
+}
+
+void TransportServer::Core::signalMain() {
+    std::uint64_t one = 1;
+    // A counter that is already set wakes the main thread just the same.
+    [[maybe_unused]] ssize_t n = ::write(mainWake, &one, sizeof one);
+}
+
+// Waits once for the notice connection or mainWake and takes what arrived: replies are handed to
+// their sends, anything else ends the client.
+void TransportServer::Core::readNotice(const std::shared_ptr<Connection>& conn,
+                                       std::chrono::steady_clock::time_point deadline) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    pollfd fds[2] = {{conn->noticeFd, POLLIN, 0}, {mainWake, POLLIN, 0}};
+    int ready = ::poll(fds, 2, static_cast<int>(std::max<long long>(0, left)));
+    if (ready <= 0) return;   // a timeout or a signal: the caller looks again
+    if (fds[1].revents) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] ssize_t r = ::read(mainWake, &count, sizeof count);
+    }
+    if (!fds[0].revents) return;
+    std::uint8_t buffer[512];
+    ssize_t n = ::recv(conn->noticeFd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (n <= 0) {
+        drop(conn, true);
+        return;
+    }
+    conn->noticeReader.append(buffer, static_cast<std::size_t>(n));
+    Frame frame;
+    std::string error;
+    for (;;) {
+        auto result = conn->noticeReader.next(frame, error);
+        if (result == wire::FrameReader::Result::NeedMore) return;
+        // Only replies travel this way to the console.
+        if (result == wire::FrameReader::Result::Bad || frame.kind != Kind::Reply) {
+            drop(conn, true);
+            return;
+        }
+        answer(*conn, frame);
+    }
+}
+
+void TransportServer::Core::answer(const Connection& conn, const Frame& reply) {
+    bool wakeMain = false;
+    {
+        std::lock_guard lock(mutex);
+        auto it = pending.find(reply.sequence);
+        // A reply to a send that timed out finds nothing and is dropped.
+        if (it == pending.end() || it->second.connection != conn.id || it->second.answered) return;
+        it->second.answered = true;
+        it->second.result = reply.wParam;
+        // The main thread that read it needs no waking.
+        wakeMain = mainWaiting && !mainThread.onMainThread();
+    }
+    changed.notify_all();
+    if (wakeMain) signalMain();
+}
+
+bool TransportServer::Core::writeNotice(Connection& conn, const Frame& frame,
+                                        std::chrono::steady_clock::time_point deadline) {
+    std::uint8_t bytes[wire::kFrameSize];
+    wire::encode(frame, bytes);
+    std::size_t written = 0;
+    // The client answers each send before the next, so its notice connection is nearly empty.
+    while (written < sizeof bytes) {
+        ssize_t n = ::send(conn.noticeFd, bytes + written, sizeof bytes - written, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            pollfd p{conn.noticeFd, POLLOUT, 0};
+            if (left > 0 && ::poll(&p, 1, static_cast<int>(left)) >= 0) continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+// A second connection that a greeted client opens with its token becomes that client's notice
+// connection; a wrong token or version is refused like a wrong hello.
+void TransportServer::Core::attachNotice(const std::shared_ptr<Connection>& conn, const Frame& frame) {
+    bool agreed = frame.msg == wire::kProtocolVersion && static_cast<std::uint64_t>(frame.wParam) == wire::kMagic &&
+                  frame.lParam != 0 && conn->reader.buffered() == 0;
+    std::shared_ptr<Connection> owner;
+    if (agreed) {
+        std::lock_guard lock(mutex);
+        for (const auto& c : connections)
+            if (!c->gone && c->token == static_cast<std::uint64_t>(frame.lParam) && c->noticeFd < 0) owner = c;
+    }
+    int fd = owner ? ::fcntl(conn->fd, F_DUPFD_CLOEXEC, 0) : -1;
+    // Its answer goes first, so that it precedes every send on the new connection.
+    bool acked = write(conn, Frame{Kind::HelloAck, frame.sequence, fd >= 0 ? consoleWindow : 0,
+                                   wire::kProtocolVersion, static_cast<std::int64_t>(wire::kMagic), 0});
+    if (fd >= 0 && acked) {
+        std::lock_guard lock(mutex);
+        if (!owner->gone) {
+            owner->noticeFd = fd;
+            owner->noticeReady = true;
+            fd = -1;
+        }
+    }
+    if (fd >= 0) ::close(fd);
+    if (!owner || !acked) {
+        drop(conn, true);
+        return;
+    }
+    // The socket lives on in the owner; this connection only lets go of its descriptor.
+    {
+        std::lock_guard writeLock(conn->writeMutex);
+        conn->open = false;
+    }
+    std::lock_guard lock(mutex);
+    conn->gone = true;
 }
 
 bool TransportServer::Core::takeSend(Request& request, bool& unblocked) {

@@ -17,7 +17,8 @@ struct TransportServerOptions {
     std::chrono::milliseconds sendTimeout{3000};    // a client window that takes longer to answer is gone
     std::size_t maxUnsentBytes = 256 * 1024;        // frames a client has not read yet; more and it is gone
     std::size_t maxWaitingRequests = 256;           // one client's requests waiting for the main thread;
-                                                    // its connection is not read while there are more
+                                                    // its connection is not read while there are more,
+    std::size_t maxRequestsWhileAwaited = 4096;     // unless the console awaits its reply; more and it is gone
 };
 
 // One I/O thread accepts and reads every connection; it never runs a window's handler. Requests

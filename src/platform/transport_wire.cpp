@@ -42,7 +42,7 @@ bool decode(const std::uint8_t* in, Frame& frame, std::string& error) {
         return false;
     }
     std::uint32_t kind = get32(in + 4);
-    if (kind < static_cast<std::uint32_t>(Kind::Hello) || kind > static_cast<std::uint32_t>(Kind::Reply)) {
+    if (kind < static_cast<std::uint32_t>(Kind::Hello) || kind > static_cast<std::uint32_t>(Kind::NoticeHello)) {
         error = "unknown frame kind " + std::to_string(kind);
         return false;
     }

@@ -15,13 +15,16 @@ inline constexpr std::size_t kFrameSize = 40;
 
 enum class Kind : std::uint32_t {
     Hello = 1,         // client: msg = version, wParam = magic; the first frame of a client
-    HelloAck = 2,      // console: msg = version, window = the console's main window (0: refused), wParam = magic
+    HelloAck = 2,      // console: msg = version, window = the console's main window (0: refused), wParam = magic,
+                       // lParam = the token that opens this client's notice connection
     Register = 3,      // client: a new window; sequence chosen by the client
     Registered = 4,    // console: same sequence, window = the handle allocated for it
     Unregister = 5,    // client: window = one of its windows, which is gone
     Send = 6,          // either side: window = target; the sender waits for the reply
     Post = 7,          // either side: window = target; no reply
     Reply = 8,         // either side: sequence of the send, window = its target, wParam = the result
+    NoticeHello = 9,   // client, first frame of a second connection: msg = version, wParam = magic,
+                       // lParam = the token; the console's sends to the client then travel on it
 };
 
 // Little-endian on the wire: u32 size (40), u32 kind, u32 sequence, u32 window, u32 msg,

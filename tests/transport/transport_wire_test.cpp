@@ -43,6 +43,7 @@ TEST(TransportWire, EveryKindAndExtremeValueSurvivesTheRoundTrip) {
         {Kind::Send, 2, 3, 1334, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()},
         {Kind::Post, 0, 3, 1330, -1, 4},
         {Kind::Reply, 2, 3, 1334, -123456789012345, 0},
+        {Kind::NoticeHello, 1, 0, kProtocolVersion, static_cast<std::int64_t>(kMagic), -7},
     };
     for (const Frame& frame : frames) {
         std::uint8_t bytes[kFrameSize];
@@ -88,7 +89,7 @@ TEST(TransportWire, BadFramesAreRejectedWithoutWaitingForMore) {
     };
     const Case cases[] = {
         {"size 39", 0, 39}, {"size 41", 0, 41},      {"size 0", 0, 0},          {"kind 0", 4, 0},
-        {"kind 9", 4, 9},   {"kind ~0", 4, ~0u},     {"reserved set", 20, 1},
+        {"kind 10", 4, 10},  {"kind ~0", 4, ~0u},     {"reserved set", 20, 1},
     };
     for (const Case& c : cases) {
         std::uint8_t bytes[kFrameSize];
