@@ -214,6 +214,7 @@ TransportClient::Read TransportClient::readFrame(Frame& frame, Channel& channel,
             ::close(noticeFd_);
             noticeFd_ = -1;
             noticeReader_ = wire::FrameReader{};
+            continue;
         }
         if ((p[0].revents & POLLOUT) && !flushQueued(false)) return Read::Lost;
         if ((p[0].revents & (POLLIN | POLLHUP | POLLERR)) && !receive(fd_, reader_)) {
@@ -230,8 +231,10 @@ bool TransportClient::writeFrame(const Frame& frame, Channel channel) {
     wire::encode(frame, bytes);
     if (channel == Channel::Main) {
         if (frame.kind == Kind::Post) return queuePost(bytes);
-        // Queued posts go first: the console sees this client's messages in the order it wrote them.
-        if (!flushQueued(true)) return false;
+        // Behind the queued posts: the console sees this client's messages in the order it wrote
+        // them, and a send made by a handler while this one waits cannot cut into it.
+        unsent_.insert(unsent_.end(), bytes, bytes + wire::kFrameSize);
+        return flushQueued(true);
     }
     std::size_t written = 0;
     const auto deadline = replyDeadline();
@@ -265,10 +268,12 @@ bool TransportClient::queuePost(const std::uint8_t* bytes) {
 }
 
 // Writes what the socket takes now; with wait, all of it (the console reads again once its main
-// thread catches up). False when the console is lost.
+// thread catches up), answering the console's sends meanwhile: it may be waiting for one of them
+// before it reads on. False when the console is lost.
 bool TransportClient::flushQueued(bool wait) {
     const auto deadline = replyDeadline();
     while (!unsent_.empty()) {
+        if (fd_ < 0) return false;
         std::uint8_t chunk[4096];
         const std::size_t size = std::min(unsent_.size(), sizeof chunk);
         std::copy_n(unsent_.begin(), size, chunk);
@@ -285,14 +290,30 @@ bool TransportClient::flushQueued(bool wait) {
                 auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
                 timeout = static_cast<int>(std::max<long long>(0, left));
             }
-            pollfd p{fd_, POLLOUT, 0};
-            if (::poll(&p, 1, timeout) > 0 || errno == EINTR) continue;
+            pollfd p[2] = {{fd_, POLLOUT, 0}, {noticeFd_, POLLIN, 0}};
+            int ready = ::poll(p, noticeFd_ >= 0 ? 2 : 1, timeout);
+            if (ready > 0 && p[1].revents) answerNotices();
+            if (ready > 0 || errno == EINTR) continue;
         }
         lose();
         return false;
     }
     watchWritable(!unsent_.empty());
     return true;
+}
+
+void TransportClient::answerNotices() {
+    if (!receive(noticeFd_, noticeReader_)) {
+        // Its end comes with the main connection's, which tells that the console has gone.
+        ::close(noticeFd_);
+        noticeFd_ = -1;
+        noticeReader_ = wire::FrameReader{};
+        return;
+    }
+    Frame frame;
+    std::string error;
+    while (noticeFd_ >= 0 && noticeReader_.next(frame, error) == wire::FrameReader::Result::Frame)
+        dispatch(frame, Channel::Notice);
 }
 
 bool TransportClient::awaitAnswer(std::uint32_t sequence, Frame& answer) {

@@ -85,6 +85,7 @@ private:
     void openWatch();
     bool queuePost(const std::uint8_t* bytes);
     bool flushQueued(bool wait);
+    void answerNotices();
     void watchWritable(bool on);
     bool awaitAnswer(std::uint32_t sequence, wire::Frame& answer);
     void dispatch(const wire::Frame& frame, Channel channel);

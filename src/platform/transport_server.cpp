@@ -302,11 +302,12 @@ void TransportServer::Core::readFrom(const std::shared_ptr<Connection>& conn) {
 }
 
 bool TransportServer::Core::readable(const Connection& conn) const {
-    // A client whose requests pile up is not read until the main thread catches up. While the
-    // console waits for its answer it is read on, since it may be stuck writing before it can
-    // answer; one that piles up far more then is flooding and is gone.
+    // A client whose requests pile up is not read until the main thread catches up. One with a
+    // single connection is read on while the console waits for its answer, since it may be stuck
+    // writing before it can answer; if it piles up far more then, it is flooding and is gone.
+    // A client with a notice connection answers there whatever its main connection holds.
     return conn.waiting < options.maxWaitingRequests ||
-           (conn.awaited > 0 && conn.waiting <= options.maxRequestsWhileAwaited);
+           (conn.awaited > 0 && !conn.noticeReady && conn.waiting <= options.maxRequestsWhileAwaited);
 }
 
 void TransportServer::Core::flush(const std::shared_ptr<Connection>& conn) {
@@ -385,7 +386,7 @@ void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, cons
                 std::lock_guard lock(mutex);
                 requests.push_back(Request{conn, frame});
                 ++conn->waiting;
-                flooding = conn->waiting > options.maxRequestsWhileAwaited;
+                flooding = conn->waiting > options.maxRequestsWhileAwaited && !conn->noticeReady;
                 schedule = !drainQueued;
                 drainQueued = true;
                 wakeMain = mainWaiting && frame.kind == Kind::Send;
@@ -547,7 +548,7 @@ std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connectio
         pending.emplace(sequence, PendingReply{conn->id});
         // Only the main thread reads notice connections; other threads go through the I/O thread.
         viaNotice = onMain && conn->noticeReady;
-        rereadClient = ++conn->awaited == 1 && conn->waiting >= options.maxWaitingRequests;
+        rereadClient = ++conn->awaited == 1 && !conn->noticeReady && conn->waiting >= options.maxWaitingRequests;
     }
     // The I/O thread had stopped reading this client: it may be stuck writing before it can answer.
     if (rereadClient) wake();
@@ -691,19 +692,27 @@ void TransportServer::Core::attachNotice(const std::shared_ptr<Connection>& conn
             if (!c->gone && c->token == static_cast<std::uint64_t>(frame.lParam) && c->noticeFd < 0) owner = c;
     }
     int fd = owner ? ::fcntl(conn->fd, F_DUPFD_CLOEXEC, 0) : -1;
-    // Its answer goes first, so that it precedes every send on the new connection.
-    bool acked = write(conn, Frame{Kind::HelloAck, frame.sequence, fd >= 0 ? consoleWindow : 0,
-                                   wire::kProtocolVersion, static_cast<std::int64_t>(wire::kMagic), 0});
-    if (fd >= 0 && acked) {
+    bool attached = false;
+    if (fd >= 0) {
+        std::uint8_t ack[wire::kFrameSize];
+        wire::encode(Frame{Kind::HelloAck, frame.sequence, consoleWindow, wire::kProtocolVersion,
+                           static_cast<std::int64_t>(wire::kMagic), 0},
+                     ack);
+        // Answered and put to use in one step: every send on it follows its answer, and a send
+        // made once the client has its answer already takes it. A new socket takes the whole frame.
         std::lock_guard lock(mutex);
-        if (!owner->gone) {
+        if (!owner->gone && owner->noticeFd < 0 &&
+            ::send(conn->fd, ack, sizeof ack, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(sizeof ack)) {
             owner->noticeFd = fd;
             owner->noticeReady = true;
-            fd = -1;
+            attached = true;
         }
     }
-    if (fd >= 0) ::close(fd);
-    if (!owner || !acked) {
+    if (!attached) {
+        if (fd >= 0) ::close(fd);
+        // A refused client still learns which version the console speaks.
+        write(conn, Frame{Kind::HelloAck, frame.sequence, 0, wire::kProtocolVersion,
+                          static_cast<std::int64_t>(wire::kMagic), 0});
         drop(conn, true);
         return;
     }

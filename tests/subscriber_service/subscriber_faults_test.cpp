@@ -245,5 +245,41 @@ TEST_F(SubscriberFaults, SubscriberThatNeverAnswersIsDroppedAfterTheSendTimeout)
     expectDescriptorsBackTo(descriptors);
 }
 
+// A subscriber program that, once it receives frames, posts serial-list requests as fast as it
+// can: 30000 of them, then it goes on taking frames. Exit 0 when it kept receiving frames.
+[[noreturn]] void floodingSubscriber(const std::string& socketPath) {
+    TransportClientOptions options;
+    options.socketPath = socketPath;
+    TransportClient c(options);
+    std::string error;
+    if (!c.connect(error)) _exit(2);
+    long frames = 0;
+    WindowHandle self = c.registerWindow([&frames](std::uint32_t msg, std::intptr_t, std::intptr_t) -> std::intptr_t {
+        if (msg == kConnect) ++frames;
+        return 0;
+    });
+    if (self == 0 || c.send(c.findConsoleWindow(), kConnect, self, 0) != 1) _exit(3);
+    while (frames < 2 && c.isConnected()) c.processIncoming(100ms);
+    for (int i = 0; i < 30000; ++i) c.post(c.findConsoleWindow(), kSerialList, self, 0);
+    const long before = frames;
+    const auto until = Clock::now() + 2s;
+    while (c.isConnected() && Clock::now() < until) c.processIncoming(50ms);
+    _exit(c.isConnected() && frames > before + 10 ? 0 : 4);
+}
+
+TEST_F(SubscriberFaults, SubscriberFloodingPostsWhileSubscribedStallsNobodysFrames) {
+    startWithHealthySubscriber();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) floodingSubscriber(socketPath());
+    int status = 0;
+    ASSERT_TRUE(pumpUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, 20000ms));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the flooding subscriber lost its frames; status "
+                                                                << status;
+    for (std::size_t i = 1; i < healthyTimes.size(); ++i)
+        EXPECT_LT(healthyTimes[i] - healthyTimes[i - 1], 1000ms) << "frame " << i;
+    expectFramesGoOn(3);
+}
+
 }  // namespace
 }  // namespace kestrom::test
