@@ -7,6 +7,7 @@
 
 #include "cpu_placement.h"
 #include "delivery_bench.h"
+#include "raw_fan_out.h"
 #include "raw_roundtrip.h"
 
 namespace {
@@ -20,6 +21,7 @@ struct Figures {
     double roundTripNearUs[3];// measured just before each delivery run, so that both see the same machine
     FlatOut none;        // the console's cycle with nobody to deliver to
     FlatOut with[3];     // with 1, 4 and 16 subscriber processes
+    double fanOutUs[3];  // the same socket work and copy for 1, 4 and 16 bare processes
     At48Hz at48HzNone;   // the same console with nobody subscribed
     At48Hz at48Hz;       // 16 subscriber processes
 };
@@ -31,6 +33,7 @@ Figures measure(double flatSeconds, double cpuSeconds) {
     for (int i = 0; i < 3; ++i) {
         f.roundTripNearUs[i] = rawRoundTripMicros();
         f.with[i] = deliverFlatOut(kCounts[i], flatSeconds);
+        f.fanOutUs[i] = rawFanOutMicros(kCounts[i]);
     }
     double sorted[3] = {f.roundTripNearUs[0], f.roundTripNearUs[1], f.roundTripNearUs[2]};
     std::sort(sorted, sorted + 3);
@@ -51,6 +54,9 @@ void print(const Figures& f, const char* suffix) {
         std::printf("raw_roundtrip_us_before_n%d%s: %.2f\n", n, suffix, f.roundTripNearUs[i]);
         std::printf("deliver_per_subscriber_us_n%d%s: %.2f\n", n, suffix, perSubscriber);
         std::printf("deliver_over_roundtrip_n%d%s: %.3f\n", n, suffix, perSubscriber / f.roundTripNearUs[i]);
+        // What the console and the client library add to the bare socket work of N processes.
+        std::printf("raw_fan_out_us_n%d%s: %.2f\n", n, suffix, f.fanOutUs[i]);
+        std::printf("deliver_over_fan_out_n%d%s: %.3f\n", n, suffix, perSubscriber / f.fanOutUs[i]);
     }
     std::printf("frames_per_second_n16%s: %.0f\n", suffix, f.with[2].framesPerSecond);
     std::printf("console_cpu_percent_48hz_n0%s: %.3f\n", suffix, f.at48HzNone.consoleCpuPercent);
