@@ -93,9 +93,8 @@ void TransportClient::openNoticeConnection(std::uint64_t token) {
         const auto deadline = Clock::now() + options_.helloTimeout;
         opened = false;
         while (noticeReader_.buffered() < wire::kFrameSize && Clock::now() < deadline) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             pollfd p{noticeFd_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(std::max<long long>(0, left))) <= 0) continue;
+            if (::poll(&p, 1, pollTimeout(deadline)) <= 0) continue;
             if (!receive(noticeFd_, noticeReader_)) break;
         }
         std::string bad;
@@ -199,13 +198,8 @@ TransportClient::Read TransportClient::readFrame(Frame& frame, Channel& channel,
             return Read::Lost;
         }
         if (onlyBuffered) return Read::Timeout;
-        int wait = -1;
-        if (deadline) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-            wait = static_cast<int>(std::max<long long>(0, left));
-        }
         pollfd p[2] = {{fd_, static_cast<short>(POLLIN | (unsent_.empty() ? 0 : POLLOUT)), 0}, {noticeFd_, POLLIN, 0}};
-        int ready = ::poll(p, noticeFd_ >= 0 ? 2 : 1, wait);
+        int ready = ::poll(p, noticeFd_ >= 0 ? 2 : 1, pollTimeout(deadline));
         if (ready < 0 && errno == EINTR) continue;
         if (ready == 0) return Read::Timeout;
         if (p[1].revents && !receive(noticeFd_, noticeReader_)) {
@@ -247,13 +241,8 @@ bool TransportClient::writeFrame(const Frame& frame, Channel channel) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // The console reads again once its main thread catches up.
-            int wait = -1;
-            if (deadline) {
-                auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-                wait = static_cast<int>(std::max<long long>(0, left));
-            }
             pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, wait) > 0 || errno == EINTR) continue;
+            if (::poll(&p, 1, pollTimeout(deadline)) > 0 || errno == EINTR) continue;
         }
         lose();
         return false;
@@ -285,13 +274,8 @@ bool TransportClient::flushQueued(bool wait) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (!wait) break;
-            int timeout = -1;
-            if (deadline) {
-                auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-                timeout = static_cast<int>(std::max<long long>(0, left));
-            }
             pollfd p[2] = {{fd_, POLLOUT, 0}, {noticeFd_, POLLIN, 0}};
-            int ready = ::poll(p, noticeFd_ >= 0 ? 2 : 1, timeout);
+            int ready = ::poll(p, noticeFd_ >= 0 ? 2 : 1, pollTimeout(deadline));
             if (ready > 0 && p[1].revents) answerNotices();
             if (ready > 0 || errno == EINTR) continue;
         }

@@ -54,17 +54,18 @@ struct Connection {
     // The notice connection: the console's sends to this client and the client's replies to them.
     // The I/O thread never reads it; the main thread writes each send and reads its reply itself,
     // so a frame notice costs the subscriber's round trip and no hand-over between threads.
-    // Set once by the I/O thread (then noticeReady), closed with the connection's last owner.
+    // Set once by the I/O thread under the core's mutex, closed with the connection's last owner.
     int noticeFd = -1;
     wire::FrameReader noticeReader;   // the main thread's
 
     // Guarded by the core's mutex.
     bool gone = false;
     std::uint64_t token = 0;     // opens the notice connection
-    bool noticeReady = false;
     std::vector<WindowHandle> windows;
     std::size_t waiting = 0;     // its requests queued for the main thread
     std::size_t awaited = 0;     // sends to it waiting for its reply
+
+    bool hasNotice() const { return noticeFd >= 0 && !gone; }   // under the core's mutex
 };
 
 // A send or post from a client, waiting for the main thread.
@@ -307,7 +308,7 @@ bool TransportServer::Core::readable(const Connection& conn) const {
     // writing before it can answer; if it piles up far more then, it is flooding and is gone.
     // A client with a notice connection answers there whatever its main connection holds.
     return conn.waiting < options.maxWaitingRequests ||
-           (conn.awaited > 0 && !conn.noticeReady && conn.waiting <= options.maxRequestsWhileAwaited);
+           (conn.awaited > 0 && !conn.hasNotice() && conn.waiting <= options.maxRequestsWhileAwaited);
 }
 
 void TransportServer::Core::flush(const std::shared_ptr<Connection>& conn) {
@@ -386,7 +387,7 @@ void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, cons
                 std::lock_guard lock(mutex);
                 requests.push_back(Request{conn, frame});
                 ++conn->waiting;
-                flooding = conn->waiting > options.maxRequestsWhileAwaited && !conn->noticeReady;
+                flooding = conn->waiting > options.maxRequestsWhileAwaited && !conn->hasNotice();
                 schedule = !drainQueued;
                 drainQueued = true;
                 wakeMain = mainWaiting && frame.kind == Kind::Send;
@@ -498,7 +499,6 @@ void TransportServer::Core::drop(const std::shared_ptr<Connection>& conn, bool n
     {
         std::lock_guard lock(mutex);
         conn->gone = true;
-        conn->noticeReady = false;
         // The client sees its notice connection end too; the descriptor stays until its last user lets go.
         if (conn->noticeFd >= 0) ::shutdown(conn->noticeFd, SHUT_RDWR);
         windows.swap(conn->windows);
@@ -547,8 +547,8 @@ std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connectio
         } while (sequence == 0 || pending.count(sequence));
         pending.emplace(sequence, PendingReply{conn->id});
         // Only the main thread reads notice connections; other threads go through the I/O thread.
-        viaNotice = onMain && conn->noticeReady;
-        rereadClient = ++conn->awaited == 1 && !conn->noticeReady && conn->waiting >= options.maxWaitingRequests;
+        viaNotice = onMain && conn->hasNotice();
+        rereadClient = ++conn->awaited == 1 && !conn->hasNotice() && conn->waiting >= options.maxWaitingRequests;
     }
     // The I/O thread had stopped reading this client: it may be stuck writing before it can answer.
     if (rereadClient) wake();
@@ -610,9 +610,8 @@ void TransportServer::Core::signalMain() {
 // their sends, anything else ends the client.
 void TransportServer::Core::readNotice(const std::shared_ptr<Connection>& conn,
                                        std::chrono::steady_clock::time_point deadline) {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     pollfd fds[2] = {{conn->noticeFd, POLLIN, 0}, {mainWake, POLLIN, 0}};
-    int ready = ::poll(fds, 2, static_cast<int>(std::max<long long>(0, left)));
+    int ready = ::poll(fds, 2, pollTimeout(deadline));
     if (ready <= 0) return;   // a timeout or a signal: the caller looks again
     if (fds[1].revents) {
         std::uint64_t count = 0;
@@ -671,9 +670,9 @@ bool TransportServer::Core::writeNotice(Connection& conn, const Frame& frame,
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            const int timeout = pollTimeout(deadline);
             pollfd p{conn.noticeFd, POLLOUT, 0};
-            if (left > 0 && ::poll(&p, 1, static_cast<int>(left)) >= 0) continue;
+            if (timeout > 0 && ::poll(&p, 1, timeout) >= 0) continue;
         }
         return false;
     }
@@ -704,7 +703,6 @@ void TransportServer::Core::attachNotice(const std::shared_ptr<Connection>& conn
         if (!owner->gone && owner->noticeFd < 0 &&
             ::send(conn->fd, ack, sizeof ack, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(sizeof ack)) {
             owner->noticeFd = fd;
-            owner->noticeReady = true;
             attached = true;
         }
     }

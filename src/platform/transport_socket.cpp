@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -122,6 +123,12 @@ bool peerIsUser(int fd, uid_t user) {
 bool setNonBlocking(int fd) {
     int flags = fcntl(fd, F_GETFL);
     return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+int pollTimeout(std::optional<std::chrono::steady_clock::time_point> deadline) {
+    if (!deadline) return -1;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now()).count();
+    return static_cast<int>(std::max<long long>(0, left));
 }
 
 }  // namespace kestrom

@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 namespace kestrom {
@@ -28,5 +30,9 @@ int connectTo(const std::string& path, std::string& error);
 bool peerIsUser(int fd, uid_t user);
 
 bool setNonBlocking(int fd);
+
+// The timeout for poll() that ends at deadline: whole milliseconds rounded up, 0 once it has
+// passed, -1 (no end) without a deadline.
+int pollTimeout(std::optional<std::chrono::steady_clock::time_point> deadline);
 
 }  // namespace kestrom
