@@ -101,10 +101,7 @@ void TransportClient::openNoticeConnection(std::uint64_t token) {
         opened = noticeReader_.next(ack, bad) == wire::FrameReader::Result::Frame && ack.kind == Kind::HelloAck &&
                  ack.window == consoleWindow_;
     }
-    if (!opened) {
-        ::close(noticeFd_);
-        noticeFd_ = -1;
-    }
+    if (!opened) closeNoticeConnection();
 }
 
 // One descriptor for event loops, ready when either connection is readable or queued posts can go.
@@ -118,9 +115,15 @@ void TransportClient::openWatch() {
     }
     if (watchFd_ < 0 && noticeFd_ >= 0) {
         // An event loop could watch only the main connection: the console's sends stay on it.
-        ::close(noticeFd_);
-        noticeFd_ = -1;
+        closeNoticeConnection();
     }
+}
+
+// The console's sends come on the main connection again.
+void TransportClient::closeNoticeConnection() {
+    if (noticeFd_ >= 0) ::close(noticeFd_);
+    noticeFd_ = -1;
+    noticeReader_ = wire::FrameReader{};
 }
 
 void TransportClient::watchWritable(bool on) {
@@ -132,13 +135,11 @@ void TransportClient::watchWritable(bool on) {
 void TransportClient::closeSocket() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (noticeFd_ >= 0) ::close(noticeFd_);
-    noticeFd_ = -1;
+    closeNoticeConnection();
     if (watchFd_ >= 0) ::close(watchFd_);
     watchFd_ = -1;
     consoleWindow_ = 0;
     reader_ = wire::FrameReader{};
-    noticeReader_ = wire::FrameReader{};
     unsent_.clear();
     watchingWritable_ = false;
     early_.clear();
@@ -205,9 +206,7 @@ TransportClient::Read TransportClient::readFrame(Frame& frame, Channel& channel,
         if (p[1].revents && !receive(noticeFd_, noticeReader_)) {
             // The console ends both connections together; what it wrote on the main one before
             // it went is still read, and the end of that one tells that it has gone.
-            ::close(noticeFd_);
-            noticeFd_ = -1;
-            noticeReader_ = wire::FrameReader{};
+            closeNoticeConnection();
             continue;
         }
         if ((p[0].revents & POLLOUT) && !flushQueued(false)) return Read::Lost;
@@ -289,9 +288,7 @@ bool TransportClient::flushQueued(bool wait) {
 void TransportClient::answerNotices() {
     if (!receive(noticeFd_, noticeReader_)) {
         // Its end comes with the main connection's, which tells that the console has gone.
-        ::close(noticeFd_);
-        noticeFd_ = -1;
-        noticeReader_ = wire::FrameReader{};
+        closeNoticeConnection();
         return;
     }
     Frame frame;

@@ -83,6 +83,7 @@ private:
     bool writeFrame(const wire::Frame& frame, Channel channel = Channel::Main);
     void openNoticeConnection(std::uint64_t token);
     void openWatch();
+    void closeNoticeConnection();
     bool queuePost(const std::uint8_t* bytes);
     bool flushQueued(bool wait);
     void answerNotices();
