@@ -105,7 +105,10 @@ void CameraDriver::run() {
         bool attempted = readFrame();
         if (readStatus_ != 0 && readStatus_ != kSkippedStatus) {
             failedReads_ = 0;
-            if (context_.mainThread.callAndWait([this] { deliverFrame(); }, terminate_)) carryOutRequests();
+            if (context_.mainThread.callAndWait([this] { deliverFrame(); }, terminate_)) {
+                notifyOtherProcesses();
+                carryOutRequests();
+            }
         } else if (readStatus_ == kSkippedStatus) {
             failedReads_ = 0;
         } else if (!attempted || ++failedReads_ > 1) {
@@ -140,9 +143,11 @@ void CameraDriver::deliverFrame() {
     ConsoleState& state = context_.state;
     CameraSlot& s = cameraSlot();
     debugAtDelivery_ = state.debugLogging;
+    remoteReceivers_.clear();
     // Acquisition may have been switched off or the camera closed since the read.
     if (s.AcquireState.load() != 1 || !s.hasDevice() || bytesRead_ == 0) return;
     std::int32_t frameCount = s.FrameCount.fetch_add(1) + 1;
+    frameCount_ = frameCount;
 
     if (state.currentSlot == slot_) {
         std::memcpy(state.console.bytes.data(), block_->bytes() + frame_block::kConsoleBlockOffset,
@@ -161,12 +166,25 @@ void CameraDriver::deliverFrame() {
     for (const auto& entry : table) {
         if (!entry) continue;
         if (entry->receiving) {
-            context_.port.send(entry->window, kNewFrameMessage, frameCount, slot_);
+            // Windows of other processes are told together from the thread, below; ours at once.
+            if (context_.port.isRemote(entry->window))
+                remoteReceivers_.push_back(entry->window);
+            else
+                context_.port.send(entry->window, kNewFrameMessage, frameCount, slot_);
             if (state.debugLogging) state.history.appendRaw(windowLine(entry->window, "Frame sent."));
         } else if (state.debugLogging) {
             state.history.appendRaw(windowLine(entry->window, "Frame NOT sent. Window not receiving."));
         }
     }
+}
+
+// On the thread: the frame notice goes to every receiving window of other processes at once and the
+// thread waits for all their answers within one bound, so the main thread, the other cameras and
+// the requests of every subscriber go on meanwhile. A window that does not answer in time is gone.
+void CameraDriver::notifyOtherProcesses() {
+    if (remoteReceivers_.empty()) return;
+    context_.port.sendToAll(remoteReceivers_, kNewFrameMessage, frameCount_, slot_, &terminate_);
+    remoteReceivers_.clear();
 }
 
 void CameraDriver::carryOutRequests() {

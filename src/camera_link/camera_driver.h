@@ -72,6 +72,7 @@ private:
     void run();
     bool readFrame();
     void deliverFrame();
+    void notifyOtherProcesses();
     void carryOutRequests();
     void end();
     void idleWait();
@@ -91,6 +92,9 @@ private:
     std::uint32_t readStatus_ = 0;
     int failedReads_ = 0;
     bool debugAtDelivery_ = false;   // the console's debug flag, taken on the main thread
+    // Filled by the delivery on the main thread, told by the thread.
+    std::vector<WindowHandle> remoteReceivers_;
+    std::int32_t frameCount_ = 0;
     std::unique_ptr<SharedMemory> block_;
     // Kept after the block is released: the main thread may still ask while the thread ends.
     const int mappingHandle_;

@@ -52,11 +52,15 @@ struct Connection {
     bool greeted = false;
 
     // The notice connection: the console's sends to this client and the client's replies to them.
-    // The I/O thread never reads it; the main thread writes each send and reads its reply itself,
-    // so a frame notice costs the subscriber's round trip and no hand-over between threads.
+    // The I/O thread never reads it; the thread that waits for a reply reads it itself, so a frame
+    // notice costs the subscriber's round trip and no hand-over between threads. Several threads
+    // may wait on it at once (the main thread and each camera's): one reads at a time and hands
+    // every reply to the send it answers.
     // Set once by the I/O thread under the core's mutex, closed with the connection's last owner.
     int noticeFd = -1;
-    wire::FrameReader noticeReader;   // the main thread's
+    std::mutex noticeWriteMutex;      // one send is written whole before the next
+    wire::FrameReader noticeReader;   // the reading thread's
+    bool noticeReading = false;       // under the core's mutex: a thread reads it now
 
     // Guarded by the core's mutex.
     bool gone = false;
@@ -74,8 +78,35 @@ struct Request {
     Frame frame;
 };
 
+// A thread that waits for replies; woken through its event descriptor when a reply it waits for
+// was read by another thread, a connection failed, or (the main thread) a client's send is queued.
+struct ReplyWaiter {
+    ReplyWaiter() : fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~ReplyWaiter() {
+        if (fd >= 0) ::close(fd);
+    }
+    ReplyWaiter(const ReplyWaiter&) = delete;
+    ReplyWaiter& operator=(const ReplyWaiter&) = delete;
+    void signal() const {
+        std::uint64_t one = 1;
+        // A counter that is already set wakes the thread just the same.
+        [[maybe_unused]] ssize_t n = ::write(fd, &one, sizeof one);
+    }
+    void clear() const {
+        std::uint64_t count = 0;
+        [[maybe_unused]] ssize_t n = ::read(fd, &count, sizeof count);
+    }
+    const int fd;
+};
+
+ReplyWaiter& threadWaiter() {
+    thread_local ReplyWaiter waiter;
+    return waiter;
+}
+
 struct PendingReply {
-    std::uint64_t connection = 0;
+    std::shared_ptr<Connection> connection;
+    ReplyWaiter* waiter = nullptr;
     bool answered = false;
     bool failed = false;
     std::int64_t result = 0;
@@ -83,7 +114,7 @@ struct PendingReply {
 
 }  // namespace
 
-struct TransportServer::Core : std::enable_shared_from_this<Core> {
+struct TransportServer::Core : RemoteSender, std::enable_shared_from_this<Core> {
     Core(MessagePort& port_, MainThreadCalls& mainThread_, WindowHandle consoleWindow_, TransportServerOptions options_)
         : port(port_), mainThread(mainThread_), consoleWindow(consoleWindow_), options(std::move(options_)) {
         if (options.socketPath.empty()) options.socketPath = consoleSocketPath();
@@ -103,12 +134,22 @@ struct TransportServer::Core : std::enable_shared_from_this<Core> {
     void announceGone(const std::vector<WindowHandle>& windows);
     std::intptr_t forwardSend(const std::shared_ptr<Connection>& conn, WindowHandle window, std::uint32_t msg,
                               std::intptr_t wParam, std::intptr_t lParam);
+    void sendToAll(const std::vector<WindowHandle>& windows, std::uint32_t msg, std::intptr_t wParam,
+                   std::intptr_t lParam, std::vector<std::intptr_t>& results,
+                   const std::atomic<bool>* cancel) override;
+    std::shared_ptr<Connection> ownerOf(WindowHandle window) const;
+    std::uint32_t beginSend(const std::shared_ptr<Connection>& conn, WindowHandle window, std::uint32_t msg,
+                            std::intptr_t wParam, std::intptr_t lParam, ReplyWaiter& waiter,
+                            std::chrono::steady_clock::time_point deadline);
+    void awaitReplies(ReplyWaiter& waiter, const std::vector<std::uint32_t>& sequences,
+                      std::chrono::steady_clock::time_point deadline, const std::atomic<bool>* cancel);
+    std::intptr_t finishSend(std::uint32_t sequence);
+    bool readNoticeOnce(const std::shared_ptr<Connection>& conn);
+    void signalWaiters(std::uint64_t connection, const ReplyWaiter* except);
     void attachNotice(const std::shared_ptr<Connection>& conn, const Frame& frame);
     bool readable(const Connection& conn) const;
     bool writeNotice(Connection& conn, const Frame& frame, std::chrono::steady_clock::time_point deadline);
-    void readNotice(const std::shared_ptr<Connection>& conn, std::chrono::steady_clock::time_point deadline);
     void answer(const Connection& conn, const Frame& reply);
-    void signalMain();
     bool takeSend(Request& request, bool& unblocked);
     bool released(Connection& conn);
     void drain();
@@ -123,14 +164,13 @@ struct TransportServer::Core : std::enable_shared_from_this<Core> {
     int listenFd = -1;
     int wakeRead = -1;
     std::atomic<int> wakeWrite{-1};
-    int mainWake = -1;   // eventfd: ends the main thread's wait on a notice connection
     std::thread io;
     std::atomic<bool> started{false};
     std::atomic<bool> stopping{false};
 
     mutable std::mutex mutex;
-    std::condition_variable changed;   // replies, failed connections and queued requests
-    bool mainWaiting = false;          // the main thread waits on a notice connection: write mainWake
+    std::vector<ReplyWaiter*> waiters;   // threads waiting for replies now, each once
+    ReplyWaiter* mainWaiter = nullptr;   // the main thread's, while it waits: a queued send wakes it
     std::mt19937_64 tokens{std::random_device{}()};
     std::vector<std::shared_ptr<Connection>> connections;
     std::unordered_map<std::uint32_t, PendingReply> pending;
@@ -152,30 +192,23 @@ bool TransportServer::Core::start(std::string& error) {
         error = std::string("Cannot create a pipe: ") + std::strerror(errno);
         return false;
     }
-    mainWake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (mainWake < 0) {
-        error = std::string("Cannot create an event descriptor: ") + std::strerror(errno);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return false;
-    }
     listenFd = listenAt(options.socketPath, file, error);
     if (listenFd < 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        ::close(mainWake);
-        mainWake = -1;
         return false;
     }
     wakeRead = pipeFds[0];
     wakeWrite = pipeFds[1];
     started.store(true);
     io = std::thread([this] { run(); });
+    port.setRemoteSender(shared_from_this());
     return true;
 }
 
 void TransportServer::Core::stop() {
     if (!started.load() || stopping.exchange(true)) return;
+    port.setRemoteSender(nullptr);
     wake();
     if (io.joinable()) io.join();
     std::vector<std::shared_ptr<Connection>> all;
@@ -189,15 +222,12 @@ void TransportServer::Core::stop() {
         for (const auto& conn : connections) ::close(conn->fd);
         connections.clear();
         requests.clear();
+        for (ReplyWaiter* waiter : waiters) waiter->signal();
     }
-    changed.notify_all();
     ::close(listenFd);
     removeSocketFile(options.socketPath, file);
     ::close(wakeRead);
     ::close(wakeWrite.exchange(-1));
-    // Closed last: a send on the main thread may still be on its way out of its wait.
-    ::close(mainWake);
-    mainWake = -1;
 }
 
 void TransportServer::Core::wake() {
@@ -382,7 +412,6 @@ void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, cons
         case Kind::Post: {
             bool schedule = false;
             bool flooding = false;
-            bool wakeMain = false;
             {
                 std::lock_guard lock(mutex);
                 requests.push_back(Request{conn, frame});
@@ -390,15 +419,13 @@ void TransportServer::Core::handle(const std::shared_ptr<Connection>& conn, cons
                 flooding = conn->waiting > options.maxRequestsWhileAwaited && !conn->hasNotice();
                 schedule = !drainQueued;
                 drainQueued = true;
-                wakeMain = mainWaiting && frame.kind == Kind::Send;
+                // A main thread that waits for a client's reply takes the send from here itself.
+                if (mainWaiter && frame.kind == Kind::Send) mainWaiter->signal();
             }
             if (flooding) {
                 drop(conn, true);
                 return;
             }
-            // A main thread that waits for a client's reply takes the send from here itself.
-            changed.notify_all();
-            if (wakeMain) signalMain();
             if (schedule) {
                 std::weak_ptr<Core> weak = weak_from_this();
                 mainThread.post([weak] {
@@ -495,20 +522,19 @@ void TransportServer::Core::drop(const std::shared_ptr<Connection>& conn, bool n
         ::shutdown(conn->fd, SHUT_RDWR);
     }
     std::vector<WindowHandle> windows;
-    bool wakeMain = false;
     {
         std::lock_guard lock(mutex);
         conn->gone = true;
         // The client sees its notice connection end too; the descriptor stays until its last user lets go.
         if (conn->noticeFd >= 0) ::shutdown(conn->noticeFd, SHUT_RDWR);
         windows.swap(conn->windows);
-        for (auto& [sequence, reply] : pending)
-            if (reply.connection == conn->id) reply.failed = true;
-        wakeMain = mainWaiting;
+        // Sends waiting for this client return 0 now, not at their timeout.
+        for (auto& [sequence, reply] : pending) {
+            if (reply.connection->id != conn->id || reply.answered) continue;
+            reply.failed = true;
+            reply.waiter->signal();
+        }
     }
-    // Sends waiting for this client return 0 now, not at their timeout.
-    changed.notify_all();
-    if (wakeMain) signalMain();
     for (WindowHandle window : windows) port.unregisterWindow(window);
     if (notify) announceGone(windows);
     wake();
@@ -534,8 +560,46 @@ void TransportServer::Core::announceGone(const std::vector<WindowHandle>& window
 
 std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connection>& conn, WindowHandle window,
                                                  std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
-    const bool onMain = mainThread.onMainThread();
     const auto deadline = std::chrono::steady_clock::now() + options.sendTimeout;
+    ReplyWaiter& waiter = threadWaiter();
+    std::uint32_t sequence = beginSend(conn, window, msg, wParam, lParam, waiter, deadline);
+    if (sequence == 0) return 0;
+    awaitReplies(waiter, {sequence}, deadline, nullptr);
+    return finishSend(sequence);
+}
+
+std::shared_ptr<Connection> TransportServer::Core::ownerOf(WindowHandle window) const {
+    std::lock_guard lock(mutex);
+    for (const auto& conn : connections)
+        if (!conn->gone && std::find(conn->windows.begin(), conn->windows.end(), window) != conn->windows.end())
+            return conn;
+    return nullptr;
+}
+
+// Every window is sent to before any reply is awaited, and all replies share one deadline: hung
+// clients of one delivery cost one bound together, not one each.
+void TransportServer::Core::sendToAll(const std::vector<WindowHandle>& windows, std::uint32_t msg,
+                                      std::intptr_t wParam, std::intptr_t lParam, std::vector<std::intptr_t>& results,
+                                      const std::atomic<bool>* cancel) {
+    const auto deadline = std::chrono::steady_clock::now() + options.sendTimeout;
+    ReplyWaiter& waiter = threadWaiter();
+    std::vector<std::uint32_t> sequences(windows.size(), 0);
+    std::vector<std::uint32_t> begun;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        auto conn = ownerOf(windows[i]);
+        if (conn) sequences[i] = beginSend(conn, windows[i], msg, wParam, lParam, waiter, deadline);
+        if (sequences[i] != 0) begun.push_back(sequences[i]);
+    }
+    if (!begun.empty()) awaitReplies(waiter, begun, deadline, cancel);
+    results.assign(windows.size(), 0);
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        if (sequences[i] != 0) results[i] = finishSend(sequences[i]);
+}
+
+// Writes the send and registers its reply; 0 when the client is gone or cannot take it.
+std::uint32_t TransportServer::Core::beginSend(const std::shared_ptr<Connection>& conn, WindowHandle window,
+                                               std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam,
+                                               ReplyWaiter& waiter, std::chrono::steady_clock::time_point deadline) {
     std::uint32_t sequence = 0;
     bool viaNotice = false;
     bool rereadClient = false;
@@ -545,40 +609,77 @@ std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connectio
         do {
             sequence = ++nextSequence;
         } while (sequence == 0 || pending.count(sequence));
-        pending.emplace(sequence, PendingReply{conn->id});
-        // Only the main thread reads notice connections; other threads go through the I/O thread.
-        viaNotice = onMain && conn->hasNotice();
+        pending.emplace(sequence, PendingReply{conn, &waiter});
+        viaNotice = conn->hasNotice();
         rereadClient = ++conn->awaited == 1 && !conn->hasNotice() && conn->waiting >= options.maxWaitingRequests;
     }
     // The I/O thread had stopped reading this client: it may be stuck writing before it can answer.
     if (rereadClient) wake();
-    struct Awaited {
-        Core& core;
-        Connection& conn;
-        std::uint32_t sequence;
-        ~Awaited() {
-            std::lock_guard lock(core.mutex);
-            core.pending.erase(sequence);
-            --conn.awaited;
-        }
-    } awaited{*this, *conn, sequence};
-
     const Frame send{Kind::Send, sequence, window, msg, wParam, lParam};
     if (viaNotice ? !writeNotice(*conn, send, deadline) : !write(conn, send)) {
         if (viaNotice) drop(conn, true);
-        return 0;
+        // Registered as failed: finishSend gives 0 and forgets it.
+        std::lock_guard lock(mutex);
+        pending.find(sequence)->second.failed = true;
     }
+    return sequence;
+}
+
+// The reply's result, or 0 when the client failed or did not answer in time (it is gone then).
+std::intptr_t TransportServer::Core::finishSend(std::uint32_t sequence) {
+    std::shared_ptr<Connection> late;
+    std::intptr_t result = 0;
+    {
+        std::lock_guard lock(mutex);
+        auto it = pending.find(sequence);
+        if (it == pending.end()) return 0;
+        const PendingReply& reply = it->second;
+        if (reply.answered)
+            result = static_cast<std::intptr_t>(reply.result);
+        else if (!reply.failed)
+            late = reply.connection;
+        --reply.connection->awaited;
+        pending.erase(it);
+    }
+    // A client that does not answer in time is treated as gone.
+    if (late) drop(late, true);
+    return result;
+}
+
+// Waits until every one of the sequences is answered or failed, the deadline passes, or cancel is
+// set. Meanwhile it reads the notice connections of every reply that this thread waits for,
+// including those of waits further out on its stack, unless another thread reads them already; the
+// main thread also runs the sends that clients make meanwhile.
+void TransportServer::Core::awaitReplies(ReplyWaiter& waiter, const std::vector<std::uint32_t>& sequences,
+                                         std::chrono::steady_clock::time_point deadline,
+                                         const std::atomic<bool>* cancel) {
+    const bool onMain = mainThread.onMainThread();
     std::unique_lock lock(mutex);
-    for (;;) {
-        const PendingReply& reply = pending.find(sequence)->second;
-        if (reply.answered) return static_cast<std::intptr_t>(reply.result);
-        if (reply.failed) return 0;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            lock.unlock();
-            // A client that does not answer in time is treated as gone.
-            drop(conn, true);
-            return 0;
+    ReplyWaiter* outerMain = mainWaiter;
+    const bool listed = std::find(waiters.begin(), waiters.end(), &waiter) != waiters.end();
+    if (!listed) waiters.push_back(&waiter);
+    if (onMain) mainWaiter = &waiter;
+    struct Unlist {
+        Core& core;
+        ReplyWaiter& waiter;
+        bool listed;
+        bool onMain;
+        ReplyWaiter* outerMain;
+        ~Unlist() {
+            if (!listed) std::erase(core.waiters, &waiter);
+            if (onMain) core.mainWaiter = outerMain;
         }
+    } unlist{*this, waiter, listed, onMain, outerMain};
+
+    std::vector<std::shared_ptr<Connection>> reading;
+    std::vector<pollfd> fds;
+    for (;;) {
+        const bool done = std::all_of(sequences.begin(), sequences.end(), [&](std::uint32_t s) {
+            const PendingReply& r = pending.find(s)->second;
+            return r.answered || r.failed;
+        });
+        if (done || stopping.load() || (cancel && cancel->load()) || std::chrono::steady_clock::now() >= deadline)
+            return;
         Request request;
         bool unblocked = false;
         if (onMain && takeSend(request, unblocked)) {
@@ -588,72 +689,65 @@ std::intptr_t TransportServer::Core::forwardSend(const std::shared_ptr<Connectio
             lock.lock();
             continue;
         }
-        if (!viaNotice) {
-            changed.wait_until(lock, deadline);
-            continue;
+        reading.clear();
+        for (auto& [sequence, reply] : pending) {
+            Connection& conn = *reply.connection;
+            if (reply.waiter != &waiter || reply.answered || reply.failed || !conn.hasNotice() || conn.noticeReading)
+                continue;
+            conn.noticeReading = true;
+            reading.push_back(reply.connection);
         }
-        mainWaiting = true;
         lock.unlock();
-        readNotice(conn, deadline);
+        fds.assign(1, pollfd{waiter.fd, POLLIN, 0});
+        for (const auto& conn : reading) fds.push_back(pollfd{conn->noticeFd, POLLIN, 0});
+        const int ready = ::poll(fds.data(), fds.size(), pollTimeout(deadline));
+        if (ready > 0 && fds[0].revents) waiter.clear();
+        for (std::size_t i = 0; i < reading.size(); ++i)
+            if (ready > 0 && fds[i + 1].revents && !readNoticeOnce(reading[i])) drop(reading[i], true);
         lock.lock();
-        mainWaiting = false;
+        for (const auto& conn : reading) {
+            conn->noticeReading = false;
+            // Others that wait on this client now read it themselves.
+            signalWaiters(conn->id, &waiter);
+        }
     }
 }
 
-void TransportServer::Core::signalMain() {
-    std::uint64_t one = 1;
-    // A counter that is already set wakes the main thread just the same.
-    [[maybe_unused]] ssize_t n = ::write(mainWake, &one, sizeof one);
+// Under the core's mutex: wakes the threads, but one, that wait for a reply of the connection.
+void TransportServer::Core::signalWaiters(std::uint64_t connection, const ReplyWaiter* except) {
+    for (const auto& [sequence, reply] : pending)
+        if (reply.connection->id == connection && reply.waiter != except && !reply.answered && !reply.failed)
+            reply.waiter->signal();
 }
 
-// Waits once for the notice connection or mainWake and takes what arrived: replies are handed to
-// their sends, anything else ends the client.
-void TransportServer::Core::readNotice(const std::shared_ptr<Connection>& conn,
-                                       std::chrono::steady_clock::time_point deadline) {
-    pollfd fds[2] = {{conn->noticeFd, POLLIN, 0}, {mainWake, POLLIN, 0}};
-    int ready = ::poll(fds, 2, pollTimeout(deadline));
-    if (ready <= 0) return;   // a timeout or a signal: the caller looks again
-    if (fds[1].revents) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] ssize_t r = ::read(mainWake, &count, sizeof count);
-    }
-    if (!fds[0].revents) return;
+// Takes what the notice connection holds: replies are handed to their sends; false when the
+// client broke the protocol or went.
+bool TransportServer::Core::readNoticeOnce(const std::shared_ptr<Connection>& conn) {
     std::uint8_t buffer[512];
     ssize_t n = ::recv(conn->noticeFd, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return;
-    if (n <= 0) {
-        drop(conn, true);
-        return;
-    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (n <= 0) return false;
     conn->noticeReader.append(buffer, static_cast<std::size_t>(n));
     Frame frame;
     std::string error;
     for (;;) {
         auto result = conn->noticeReader.next(frame, error);
-        if (result == wire::FrameReader::Result::NeedMore) return;
+        if (result == wire::FrameReader::Result::NeedMore) return true;
         // Only replies travel this way to the console.
-        if (result == wire::FrameReader::Result::Bad || frame.kind != Kind::Reply) {
-            drop(conn, true);
-            return;
-        }
+        if (result == wire::FrameReader::Result::Bad || frame.kind != Kind::Reply) return false;
         answer(*conn, frame);
     }
 }
 
 void TransportServer::Core::answer(const Connection& conn, const Frame& reply) {
-    bool wakeMain = false;
-    {
-        std::lock_guard lock(mutex);
-        auto it = pending.find(reply.sequence);
-        // A reply to a send that timed out finds nothing and is dropped.
-        if (it == pending.end() || it->second.connection != conn.id || it->second.answered) return;
-        it->second.answered = true;
-        it->second.result = reply.wParam;
-        // The main thread that read it needs no waking.
-        wakeMain = mainWaiting && !mainThread.onMainThread();
-    }
-    changed.notify_all();
-    if (wakeMain) signalMain();
+    std::lock_guard lock(mutex);
+    auto it = pending.find(reply.sequence);
+    // A reply to a send that timed out finds nothing and is dropped.
+    if (it == pending.end() || it->second.connection->id != conn.id || it->second.answered) return;
+    it->second.answered = true;
+    it->second.result = reply.wParam;
+    // The thread that read it for itself needs no waking.
+    if (it->second.waiter != &threadWaiter()) it->second.waiter->signal();
 }
 
 bool TransportServer::Core::writeNotice(Connection& conn, const Frame& frame,
@@ -661,6 +755,7 @@ bool TransportServer::Core::writeNotice(Connection& conn, const Frame& frame,
     std::uint8_t bytes[wire::kFrameSize];
     wire::encode(frame, bytes);
     std::size_t written = 0;
+    std::lock_guard lock(conn.noticeWriteMutex);
     // The client answers each send before the next, so its notice connection is nearly empty.
     while (written < sizeof bytes) {
         ssize_t n = ::send(conn.noticeFd, bytes + written, sizeof bytes - written, MSG_NOSIGNAL | MSG_DONTWAIT);

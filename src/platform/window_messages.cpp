@@ -30,6 +30,44 @@ void MessagePort::unregisterWindow(WindowHandle window) {
 
 bool MessagePort::isWindow(WindowHandle window) const { return find(window) != nullptr; }
 
+bool MessagePort::isRemote(WindowHandle window) const {
+    auto entry = find(window);
+    return entry && entry->poster;
+}
+
+void MessagePort::setRemoteSender(std::shared_ptr<RemoteSender> sender) {
+    std::lock_guard lock(mutex_);
+    remote_ = std::move(sender);
+}
+
+std::vector<std::intptr_t> MessagePort::sendToAll(const std::vector<WindowHandle>& windows, std::uint32_t msg,
+                                                  std::intptr_t wParam, std::intptr_t lParam,
+                                                  const std::atomic<bool>* cancel) {
+    std::vector<std::intptr_t> results(windows.size(), 0);
+    std::shared_ptr<RemoteSender> remote;
+    {
+        std::lock_guard lock(mutex_);
+        remote = remote_;
+    }
+    std::vector<WindowHandle> others;
+    std::vector<std::size_t> otherIndex;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        auto entry = find(windows[i]);
+        if (!entry) continue;
+        if (entry->poster && remote) {
+            others.push_back(windows[i]);
+            otherIndex.push_back(i);
+        } else {
+            results[i] = entry->handler(msg, wParam, lParam);
+        }
+    }
+    if (others.empty()) return results;
+    std::vector<std::intptr_t> answers;
+    remote->sendToAll(others, msg, wParam, lParam, answers, cancel);
+    for (std::size_t k = 0; k < otherIndex.size() && k < answers.size(); ++k) results[otherIndex[k]] = answers[k];
+    return results;
+}
+
 std::shared_ptr<MessagePort::Window> MessagePort::find(WindowHandle window) const {
     std::lock_guard lock(mutex_);
     auto it = windows_.find(window);
