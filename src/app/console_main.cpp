@@ -3,6 +3,9 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,6 +17,7 @@
 #include "console/qt_dialogs.h"
 #include "platform/delay_service.h"
 #include "platform/single_instance.h"
+#include "platform/transport_paths.h"
 #include "platform/transport_server.h"
 #include "simulator/sim_driver.h"
 
@@ -54,11 +58,31 @@ int main(int argc, char* argv[]) {
     kestrom::SingleInstanceLock lock(kestrom::SingleInstanceLock::defaultPath());
     if (!lock.acquire()) return 0;
 
-    // Installed before the cameras are opened; the event loop acts on the signal once the window exists.
+    kestrom::QtDialogs dialogs;
+    kestrom::RequestSafeDialogs safeDialogs(dialogs);
+    // Tests that run several consoles side by side give each its own shared-memory names.
+    const char* shmNamespaceVariable = std::getenv("KESTROM_SHM_NAMESPACE");
+    const std::string shmNamespace = shmNamespaceVariable ? shmNamespaceVariable : "";
+    std::string socketPath = kestrom::consoleSocketPath();
+
+    // Installed before the cameras are opened. A signal that comes while the window is being made
+    // (a box about a damaged setup file may be open) ends the start as soon as the window exists.
     kestrom::TLogoAppForm* window = nullptr;
-    kestrom::installShutdownSignals([&window] {
-        if (window) window->FileExit1Execute();
-    });
+    bool signalled = false;
+    kestrom::installShutdownSignals(
+        [&window, &signalled, &safeDialogs] {
+            signalled = true;
+            if (window)
+                window->endOnSignal();
+            else
+                safeDialogs.setEnding();
+        },
+        [shmNamespace, socketPath] {
+            ::unlink(socketPath.c_str());
+            ::shm_unlink(("/" + shmNamespace + kestrom::subscriber_protocol::kCommandBlockName).c_str());
+            for (int slot = kestrom::kFirstCameraSlot; slot <= kestrom::kLastCameraSlot; ++slot)
+                ::shm_unlink(("/" + shmNamespace + "Kest3_" + std::to_string(slot)).c_str());
+        });
 
     std::string configError;
     kestrom::sim::Config config = kestrom::sim::defaultConfig();
@@ -80,13 +104,9 @@ int main(int argc, char* argv[]) {
     kestrom::sim::Driver driver(config);
 
     kestrom::SleepingDelay delay;
-    kestrom::QtDialogs dialogs;
     std::string logPath = parser.isSet(historyLog) ? absolute(parser.value(historyLog))
                                                    : kestrom::HistoryLog::defaultPath();
-    // Tests that run several consoles side by side give each its own shared-memory names.
-    const char* shmNamespace = std::getenv("KESTROM_SHM_NAMESPACE");
-    kestrom::TLogoAppForm form(
-        kestrom::ConsoleServices{driver, delay, dialogs, logPath, true, {}, shmNamespace ? shmNamespace : ""});
+    kestrom::TLogoAppForm form(kestrom::ConsoleServices{driver, delay, safeDialogs, logPath, true, {}, shmNamespace});
     dialogs.setParent(&form);
     if (!configError.empty()) form.state().history.append("Simulator configuration not read: " + configError);
 
@@ -100,6 +120,7 @@ int main(int argc, char* argv[]) {
         watcher = std::make_unique<kestrom::SimConfigWatcher>(
             configPath, driver, [&form](const std::string& line) { form.state().history.append(line); });
     window = &form;
+    if (signalled) form.endOnSignal();
     // Subscriber programs reach the window through this socket; it goes before the window does.
     kestrom::TransportServer transport(form.messagePort(), form.mainThread(), form.windowHandle());
     transport.setOnWindowGone([&form](kestrom::WindowHandle gone) { form.windowGone(gone); });

@@ -1,10 +1,13 @@
-// A signal handler may only write to a pipe; the event loop reads it and starts the shutdown.
+// A signal handler may only write to a pipe; a watcher thread reads it, hands the shutdown to the
+// event loop and ends the program itself should the orderly way not finish in time.
 #include "app/shutdown_signals.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
+#include <QMetaObject>
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrom {
@@ -18,15 +21,20 @@ void handleSignal(int) {
 }
 }  // namespace
 
-void installShutdownSignals(std::function<void()> onSignal) {
+void installShutdownSignals(std::function<void()> onSignal, std::function<void()> lastResort,
+                            std::chrono::milliseconds bound) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-    // Lives as long as the application.
-    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, [onSignal = std::move(onSignal)] {
+    std::thread([onSignal = std::move(onSignal), lastResort = std::move(lastResort), bound] {
         char c;
-        [[maybe_unused]] ssize_t n = ::read(signalPipe[1], &c, 1);
-        onSignal();
-    });
+        while (::read(signalPipe[1], &c, 1) != 1) {
+        }
+        QMetaObject::invokeMethod(QCoreApplication::instance(), onSignal, Qt::QueuedConnection);
+        std::this_thread::sleep_for(bound);
+        // Still here: the main thread is stuck. Leave nothing behind that a next start would trip on.
+        std::fputs("kestrom3-console: ending without an orderly shutdown\n", stderr);
+        if (lastResort) lastResort();
+        std::_Exit(1);
+    }).detach();
     struct sigaction action {};
     action.sa_handler = handleSignal;
     sigemptyset(&action.sa_mask);

@@ -1,11 +1,15 @@
-// SIGTERM and SIGINT start the console's orderly shutdown, as "E&xit" does.
+// SIGTERM and SIGINT start the console's orderly shutdown, as "E&xit" does, within a bound.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace kestrom {
 
-// Installs the handlers; onSignal runs later on the main thread, from the event loop.
-void installShutdownSignals(std::function<void()> onSignal);
+// Installs the handlers. onSignal runs on the main thread from whatever event loop runs then (also
+// a box's own). Should the program still run `bound` after the signal (its main thread waits for
+// something that cannot come), lastResort runs on another thread and the program ends at once.
+void installShutdownSignals(std::function<void()> onSignal, std::function<void()> lastResort,
+                            std::chrono::milliseconds bound = std::chrono::milliseconds(1800));
 
 }  // namespace kestrom

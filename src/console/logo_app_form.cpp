@@ -40,15 +40,15 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     buildPages();
     buildMenus();
     threads_.context().frameBlockPrefix = "/" + services_.sharedMemoryNamespace + "Kest3_";
-    panel_ = new TSettingsPanel(state_, calls_, acquisition_, services_.dialogs, *this, this);
+    panel_ = new TSettingsPanel(state_, calls_, acquisition_, dialogs_, *this, this);
     for (TCameraTab* tab : tabs_) panel_->connectTab(tab);
     service_ = new TServiceButtons(
-        ServiceButtonsContext{state_, calls_, acquisition_, *panel_, port_, services_.dialogs, services_.delay,
+        ServiceButtonsContext{state_, calls_, acquisition_, *panel_, port_, dialogs_, services_.delay,
                               [this] { return currentTab_; }, [this] { Refresh5->setEnabled(true); },
                               [] {}, defaultDebugOutput()},
         this);
     for (TCameraTab* tab : tabs_) service_->connectTab(tab);
-    setupFiles_ = std::make_unique<SetupFiles>(state_, store_, services_.dialogs, *panel_);
+    setupFiles_ = std::make_unique<SetupFiles>(state_, store_, dialogs_, *panel_);
     store_.setWarningSink([this](const std::string& warning) { state_.history.append(warning); });
     connect(FileOpenItem, &QAction::triggered, this, [this] { setupFiles_->FileOpen1Execute(); });
     connect(SaveAs1, &QAction::triggered, this, [this] { setupFiles_->FileSaveAs1Execute(); });
@@ -386,8 +386,11 @@ std::intptr_t TLogoAppForm::dispatchMessage(std::uint32_t message, std::intptr_t
         deviceChange(wParam);
         return 0;
     }
-    if (message >= subscriber_protocol::kFrameBlockHandle && message <= subscriber_protocol::kGainFactor)
+    if (message >= subscriber_protocol::kFrameBlockHandle && message <= subscriber_protocol::kGainFactor) {
+        // Answered at once: what the request shows in a box does not wait for anyone.
+        RequestSafeDialogs::RequestScope scope(dialogs_);
         return subscriberRequest(message, wParam, lParam);
+    }
     return 0;
 }
 
@@ -419,6 +422,20 @@ void TLogoAppForm::FileExit1Execute() {
     close();
 }
 
+void TLogoAppForm::endOnSignal() {
+    if (formClosed_) return;
+    dialogs_.setEnding();
+    // Boxes and dialogs just closed return once their own event loops are left; the exit follows then.
+    QMetaObject::invokeMethod(this, [this] {
+        if (QApplication::activeModalWidget()) {
+            dialogs_.closeOpenDialogs();
+            endOnSignal();
+            return;
+        }
+        FileExit1Execute();
+    }, Qt::QueuedConnection);
+}
+
 bool TLogoAppForm::soundOn() const { return SoundOnOff1->isChecked(); }
 
 void TLogoAppForm::showEvent(QShowEvent* event) {
@@ -448,8 +465,12 @@ void TLogoAppForm::FormClose() {
     service_->CalibrationTimer->stop();
     NoViewTimer->stop();
     CameraSlot& current = state_.current();
-    if (current.SettingsChanged && !state_.factory.isFixedConfiguration() && !state_.setupLoadInProgress)
-        offerToSaveSettings();
+    if (current.SettingsChanged && !state_.factory.isFixedConfiguration() && !state_.setupLoadInProgress) {
+        if (dialogs_.ending())
+            state_.history.append("Changed settings were not saved.");
+        else
+            offerToSaveSettings();
+    }
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (state_.slots[slot].Thread.load() != nullptr) {
             terminateThread(slot);

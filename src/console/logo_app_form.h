@@ -96,6 +96,10 @@ public:
     void OpenCameraExecute();
     void CloseCameraExecute();
     void FileExit1Execute();
+    // SIGTERM or SIGINT: no box waits for an answer any more, open ones close, and the console ends
+    // as by "E&xit" once the event loop is back at its top, saving nothing it was not told to.
+    void endOnSignal();
+    RequestSafeDialogs& dialogs() { return dialogs_; }
     void MainPageControlChange();
     void Timer1Timer();
     void NoViewTimerTimer();
@@ -156,6 +160,8 @@ private:
     void refreshLaunchBoxes() {}
 
     ConsoleServices services_;
+    // Every box of the console goes through here: none blocks a subscriber's request or an ending console.
+    RequestSafeDialogs dialogs_{services_.dialogs};
     ConsoleState state_;
     DriverCalls calls_;
     HistoryLog historyLog_;

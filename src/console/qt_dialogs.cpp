@@ -1,8 +1,10 @@
 // Message boxes and file dialogs of the console through Qt.
 #include "console/qt_dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 
 namespace kestrom {
@@ -21,6 +23,17 @@ QString qtFilter(const std::string& filter) {
     return out.join(";;");
 }
 
+QMessageBox::Icon qtIcon(BoxIcon icon) {
+    switch (icon) {
+        case BoxIcon::Information: return QMessageBox::Information;
+        case BoxIcon::Warning: return QMessageBox::Warning;
+        case BoxIcon::Error: return QMessageBox::Critical;
+        case BoxIcon::Question: return QMessageBox::Question;
+        case BoxIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
 }  // namespace
 
 BoxAnswer QtDialogs::messageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
@@ -28,13 +41,7 @@ BoxAnswer QtDialogs::messageBox(const std::string& caption, const std::string& t
     QMessageBox box(parent_);
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
-    switch (icon) {
-        case BoxIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case BoxIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case BoxIcon::Error: box.setIcon(QMessageBox::Critical); break;
-        case BoxIcon::Question: box.setIcon(QMessageBox::Question); break;
-        case BoxIcon::None: break;
-    }
+    box.setIcon(qtIcon(icon));
     switch (buttons) {
         case BoxButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
         case BoxButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
@@ -49,6 +56,23 @@ BoxAnswer QtDialogs::messageBox(const std::string& caption, const std::string& t
         case QMessageBox::Cancel: return BoxAnswer::Cancel;
         default: return BoxAnswer::Ok;
     }
+}
+
+void QtDialogs::showLater(const std::string& caption, const std::string& text, BoxIcon icon) {
+    if (boxesShownLater_ >= kMaxBoxesShownLater) return;
+    auto* box = new QMessageBox(qtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                                QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    ++boxesShownLater_;
+    QObject::connect(box, &QObject::destroyed, [this] { --boxesShownLater_; });
+    box->show();
+}
+
+void QtDialogs::closeOpenDialogs() {
+    // Each one's own event loop ends when control returns to it.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
 }
 
 std::optional<std::string> QtDialogs::openFile(const FileDialogRequest& request) {

@@ -210,7 +210,7 @@ void TLogoAppForm::windowGone(WindowHandle window) {
 
 void TLogoAppForm::menuLockout(bool enabled) {
     if (state_.currentSlot == 0) {
-        services_.dialogs.messageBox("External program request error.", "Ignoring request to hide/show controls.",
+        dialogs_.messageBox("External program request error.", "Ignoring request to hide/show controls.",
                                      BoxButtons::OkCancel, BoxIcon::Warning);
         return;
     }
