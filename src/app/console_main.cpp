@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -68,8 +69,12 @@ int main(int argc, char* argv[]) {
     // Installed before the cameras are opened. A signal that comes while the window is being made
     // (a box about a damaged setup file may be open) ends the start as soon as the window exists.
     kestrom::TLogoAppForm* window = nullptr;
+    std::atomic<kestrom::TransportServer*> listening{nullptr};
     bool signalled = false;
     kestrom::installShutdownSignals(
+        [&listening] {
+            if (kestrom::TransportServer* server = listening.load()) server->abandonWaits();
+        },
         [&window, &signalled, &safeDialogs] {
             signalled = true;
             if (window)
@@ -124,6 +129,7 @@ int main(int argc, char* argv[]) {
     // Subscriber programs reach the window through this socket; it goes before the window does.
     kestrom::TransportServer transport(form.messagePort(), form.mainThread(), form.windowHandle());
     transport.setOnWindowGone([&form](kestrom::WindowHandle gone) { form.windowGone(gone); });
+    listening.store(&transport);
     std::string transportError;
     if (!transport.start(transportError)) form.state().history.append("Subscriber socket not available: " + transportError);
     if (parser.isSet(acquire)) {
@@ -135,6 +141,7 @@ int main(int argc, char* argv[]) {
 
     form.show();
     int result = app.exec();
+    listening.store(nullptr);
     driver.setDeviceChangeCallback({});
     return result;
 }

@@ -21,13 +21,15 @@ void handleSignal(int) {
 }
 }  // namespace
 
-void installShutdownSignals(std::function<void()> onSignal, std::function<void()> lastResort,
-                            std::chrono::milliseconds bound) {
+void installShutdownSignals(std::function<void()> atOnce, std::function<void()> onSignal,
+                            std::function<void()> lastResort, std::chrono::milliseconds bound) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-    std::thread([onSignal = std::move(onSignal), lastResort = std::move(lastResort), bound] {
+    std::thread([atOnce = std::move(atOnce), onSignal = std::move(onSignal), lastResort = std::move(lastResort),
+                 bound] {
         char c;
         while (::read(signalPipe[1], &c, 1) != 1) {
         }
+        if (atOnce) atOnce();
         QMetaObject::invokeMethod(QCoreApplication::instance(), onSignal, Qt::QueuedConnection);
         std::this_thread::sleep_for(bound);
         // Still here: the main thread is stuck. Leave nothing behind that a next start would trip on.

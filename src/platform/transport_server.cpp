@@ -167,6 +167,7 @@ struct TransportServer::Core : RemoteSender, std::enable_shared_from_this<Core> 
     std::thread io;
     std::atomic<bool> started{false};
     std::atomic<bool> stopping{false};
+    std::atomic<bool> abandoned{false};   // the console is ending: no wait for a reply goes on
 
     mutable std::mutex mutex;
     std::vector<ReplyWaiter*> waiters;   // threads waiting for replies now, each once
@@ -636,7 +637,7 @@ std::intptr_t TransportServer::Core::finishSend(std::uint32_t sequence) {
         const PendingReply& reply = it->second;
         if (reply.answered)
             result = static_cast<std::intptr_t>(reply.result);
-        else if (!reply.failed)
+        else if (!reply.failed && !abandoned.load())   // an ending console still tells it 1330
             late = reply.connection;
         --reply.connection->awaited;
         pending.erase(it);
@@ -678,7 +679,8 @@ void TransportServer::Core::awaitReplies(ReplyWaiter& waiter, const std::vector<
             const PendingReply& r = pending.find(s)->second;
             return r.answered || r.failed;
         });
-        if (done || stopping.load() || (cancel && cancel->load()) || std::chrono::steady_clock::now() >= deadline)
+        if (done || stopping.load() || abandoned.load() || (cancel && cancel->load()) ||
+            std::chrono::steady_clock::now() >= deadline)
             return;
         Request request;
         bool unblocked = false;
@@ -877,6 +879,12 @@ TransportServer::~TransportServer() { core_->stop(); }
 bool TransportServer::start(std::string& error) { return core_->start(error); }
 
 void TransportServer::stop() { core_->stop(); }
+
+void TransportServer::abandonWaits() {
+    core_->abandoned.store(true);
+    std::lock_guard lock(core_->mutex);
+    for (ReplyWaiter* waiter : core_->waiters) waiter->signal();
+}
 
 void TransportServer::setOnWindowGone(std::function<void(WindowHandle)> callback) {
     std::lock_guard lock(core_->mutex);

@@ -42,6 +42,10 @@ public:
     // Closes every connection (without onWindowGone calls) and removes the socket file.
     void stop();
 
+    // Any thread: the console is ending. Every wait for a client's reply ends now and later sends
+    // are not waited for (they give 0); the connections stay until stop().
+    void abandonWaits();
+
     // Called on the main thread, once for each client window that is gone.
     void setOnWindowGone(std::function<void(WindowHandle)> callback);
 

@@ -79,6 +79,31 @@ std::string RunningConsole::socketPath() const {
 }
 
 void RunningConsole::startConsole(const std::vector<Camera>& cameras) {
+    launchConsole(cameras);
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    auto opened = [&] {
+        return cameras.empty() ? historyCount("No cameras found") > 0
+                               : historyCount("Camera opened.") == static_cast<int>(cameras.size());
+    };
+    while (!opened()) {
+        ASSERT_TRUE(consoleAlive()) << "the console ended at start:\n" << history();
+        ASSERT_LT(std::chrono::steady_clock::now(), until) << "the cameras were not opened:\n" << history();
+        std::this_thread::sleep_for(20ms);
+    }
+    TransportClientOptions options;
+    options.socketPath = socketPath();
+    client = std::make_unique<TransportClient>(options);
+    std::string error;
+    while (!client->connect(error)) {
+        ASSERT_LT(std::chrono::steady_clock::now(), until) << error;
+        std::this_thread::sleep_for(20ms);
+    }
+    consoleWindow = client->findConsoleWindow();
+    command_ = consoleBlock("KIIICommand", 2048, true);
+    ASSERT_TRUE(command_) << "the console has no /KIIICommand";
+}
+
+void RunningConsole::launchConsole(const std::vector<Camera>& cameras) {
     {
         std::ofstream config(dir_ + "/cameras.conf");
         for (const Camera& c : cameras) config << "[camera]\ndevice = " << c.device << "\nserial = " << c.serial << "\n";
@@ -102,27 +127,16 @@ void RunningConsole::startConsole(const std::vector<Camera>& cameras) {
         ::execv(argv[0], argv.data());
         std::_Exit(127);
     }
-    const auto until = std::chrono::steady_clock::now() + 30s;
-    auto opened = [&] {
-        return cameras.empty() ? historyCount("No cameras found") > 0
-                               : historyCount("Camera opened.") == static_cast<int>(cameras.size());
-    };
-    while (!opened()) {
-        ASSERT_TRUE(consoleAlive()) << "the console ended at start:\n" << history();
-        ASSERT_LT(std::chrono::steady_clock::now(), until) << "the cameras were not opened:\n" << history();
-        std::this_thread::sleep_for(20ms);
-    }
-    TransportClientOptions options;
-    options.socketPath = socketPath();
-    client = std::make_unique<TransportClient>(options);
-    std::string error;
-    while (!client->connect(error)) {
-        ASSERT_LT(std::chrono::steady_clock::now(), until) << error;
-        std::this_thread::sleep_for(20ms);
-    }
-    consoleWindow = client->findConsoleWindow();
-    command_ = consoleBlock("KIIICommand", 2048, true);
-    ASSERT_TRUE(command_) << "the console has no /KIIICommand";
+}
+
+bool RunningConsole::waitForEnd(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (consoleAlive() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(5ms);
+    return ended_;
+}
+
+std::string RunningConsole::sharedMemoryPath(const std::string& name) const {
+    return "/dev/shm/" + shmNamespace(getpid()) + name;
 }
 
 void RunningConsole::stopConsole() {

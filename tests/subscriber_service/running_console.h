@@ -76,6 +76,13 @@ protected:
     // Starts the console on these cameras (real-time frames), waits until it has opened them all and
     // listens, and connects this process. The tab shown is that of the camera opened last.
     void startConsole(const std::vector<Camera>& cameras);
+    // Only starts the program on these cameras (its folders as for startConsole), waits for nothing.
+    void launchConsole(const std::vector<Camera>& cameras);
+    // True when the console has ended within the limit; endStatus() is then its wait status.
+    bool waitForEnd(std::chrono::milliseconds limit);
+    int endStatus() const { return endStatus_; }
+    // Where the console's shared memory of this name ("KIIICommand", "Kest3_1") lives while it runs.
+    std::string sharedMemoryPath(const std::string& name) const;
     // Shows the History tab (nothing left to offer for saving), asks the console to end and expects
     // a clean exit: under AddressSanitizer a leak fails it.
     void stopConsole();

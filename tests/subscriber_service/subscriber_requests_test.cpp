@@ -143,5 +143,27 @@ TEST_F(SubscriberRequests, GainFactorLeavesAcquisitionOnAndTheNewGainInTheFrames
     EXPECT_EQ(historyCount("Remote gain factor:4"), 1);
 }
 
+// The box that a bad value shows must not hold the answer: nobody can click it under a service
+// manager, and every subscriber's frames would wait meanwhile.
+TEST_F(SubscriberRequests, BadGainFactorsAreAnsweredAtOnceWithTheirLineAndFramesGoOn) {
+    startConsole({{0, 1111}});
+    std::size_t frames = 0;
+    RecordingWindow window(*client, [&](const Message& m) -> std::intptr_t {
+        frames += m.msg == kConnect;
+        return 0;
+    });
+    ASSERT_EQ(request(kConnect, window.handle, 0), 1);
+    ASSERT_TRUE(pumpUntil([&] { return frames >= 2; }));
+    for (std::intptr_t factor : {0, -1, 11, 100}) {
+        SCOPED_TRACE(factor);
+        const auto sent = std::chrono::steady_clock::now();
+        EXPECT_EQ(request(kGainFactor, window.handle, factor), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, 100ms);
+        EXPECT_TRUE(waitForHistory("Remote gain factor:" + std::to_string(factor) + "\n"));
+        const std::size_t before = frames;
+        EXPECT_TRUE(pumpUntil([&] { return frames >= before + 3; }, 3000ms)) << "frames stopped";
+    }
+}
+
 }  // namespace
 }  // namespace kestrom::test
