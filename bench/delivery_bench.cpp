@@ -121,4 +121,37 @@ At48Hz deliverAt48Hz(int count, double seconds) {
     return result;
 }
 
+double hungPeersStallMs(int stopped) {
+    RunPlace place;
+    // Stopped ones cannot leave; the destructor ends them.
+    SubscriberProcesses subscribers(stopped + 1, place.socketPath, place.blockPrefix);
+    double longest = 0;
+    {
+        DeliveryConsole dc(false, place.socketPath, place.blockPrefix);
+        BenchConsole& c = dc.console;
+        c.request(req::SetTriggerMethod, 1);
+        c.request(req::SetChopRate, 1);
+        c.driver.advanceTime(5000);
+        c.driver.setReplayFrame(0, preparedFrame());
+        c.acquire();
+        dc.serve();
+        awaitSubscribers(dc, stopped + 1);
+        const double warmUntil = wallSeconds() + 0.5;
+        c.runUntil([&] { return wallSeconds() >= warmUntil; });
+        double last = wallSeconds();
+        c.host.onFrame = [&] {
+            const double now = wallSeconds();
+            longest = std::max(longest, now - last);
+            last = now;
+        };
+        subscribers.stopFirst(stopped);
+        // Until the hung ones are dropped and the frames have come at their rate again for a while.
+        loopUntil(dc, [&] { return dc.subscriberCount() == 1; }, 30.0, "the stopped subscribers were not dropped");
+        const double settle = wallSeconds() + 0.5;
+        c.runUntil([&] { return wallSeconds() >= settle; });
+        c.host.onFrame = nullptr;
+    }
+    return longest * 1000.0;
+}
+
 }  // namespace kestrom::bench

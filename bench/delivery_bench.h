@@ -18,4 +18,8 @@ struct At48Hz {
 // One camera in chopped operation at 48 Hz replaying a prepared frame, measured over seconds.
 At48Hz deliverAt48Hz(int subscribers, double seconds);
 
+// The longest pause of one camera's frames at 48 Hz when `stopped` of its subscriber processes stop
+// at once and one goes on, in milliseconds.
+double hungPeersStallMs(int stopped);
+
 }  // namespace kestrom::bench

@@ -24,6 +24,7 @@ struct Figures {
     double fanOutUs[3];  // the same socket work and copy for 1, 4 and 16 bare processes
     At48Hz at48HzNone;   // the same console with nobody subscribed
     At48Hz at48Hz;       // 16 subscriber processes
+    double hungStallMs;  // 3 of 4 subscriber processes stopped at once
 };
 
 // Every figure of one placement, measured in one go with the same placement.
@@ -40,6 +41,7 @@ Figures measure(double flatSeconds, double cpuSeconds) {
     f.roundTripUs = sorted[1];
     f.at48HzNone = deliverAt48Hz(0, cpuSeconds);
     f.at48Hz = deliverAt48Hz(16, cpuSeconds);
+    f.hungStallMs = hungPeersStallMs(3);
     return f;
 }
 
@@ -62,6 +64,7 @@ void print(const Figures& f, const char* suffix) {
     std::printf("console_cpu_percent_48hz_n0%s: %.3f\n", suffix, f.at48HzNone.consoleCpuPercent);
     std::printf("console_cpu_percent_48hz_n16%s: %.3f\n", suffix, f.at48Hz.consoleCpuPercent);
     std::printf("frames_per_second_48hz_n16%s: %.1f\n", suffix, f.at48Hz.framesPerSecond);
+    std::printf("hung_peers_delivery_stall_ms_n3%s: %.0f\n", suffix, f.hungStallMs);
 }
 
 }  // namespace

@@ -77,6 +77,10 @@ SubscriberProcesses::~SubscriberProcesses() {
     for (pid_t pid : pids_) ::waitpid(pid, nullptr, 0);
 }
 
+void SubscriberProcesses::stopFirst(int count) {
+    for (int i = 0; i < count && i < static_cast<int>(pids_.size()); ++i) ::kill(pids_[i], SIGSTOP);
+}
+
 bool SubscriberProcesses::join(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!pids_.empty() && std::chrono::steady_clock::now() < deadline) {

@@ -22,6 +22,9 @@ public:
     SubscriberProcesses(const SubscriberProcesses&) = delete;
     SubscriberProcesses& operator=(const SubscriberProcesses&) = delete;
 
+    // Stops the first count processes (SIGSTOP) at once, as a debugger pauses a program.
+    void stopFirst(int count);
+
     // Waits for every process to end; true when each connected and copied at least one frame.
     bool join(std::chrono::milliseconds limit);
 
