@@ -155,7 +155,9 @@ void CameraDriver::deliverFrame() {
         context_.host.showFrameCounters(frameCount, state.console.transferEfficiency());
         context_.host.showConsoleBlock();
     }
-    std::memcpy(block_->bytes() + frame_block::kFactoryInfoOffset, state.factory.bytes.data(), FactoryInfo::kSize);
+    std::memcpy(s.Console.bytes.data(), block_->bytes() + frame_block::kConsoleBlockOffset, ConsoleBlock::kSize);
+    // The slot's own camera's record, never that of the camera read last.
+    std::memcpy(block_->bytes() + frame_block::kFactoryInfoOffset, s.Factory.bytes.data(), FactoryInfo::kSize);
 
     // Walk a copy: a subscriber may add windows or queue requests while it handles the frame.
     decltype(subscribers_) table;

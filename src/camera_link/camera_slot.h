@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "camera_link/console_block.h"
+#include "camera_link/factory_info.h"
 #include "platform/device_io.h"
 #include "platform/window_messages.h"
 
@@ -29,6 +31,10 @@ struct CameraSlot {
     std::atomic<bool> Paused{false};
     bool SettingsChanged = false;
     std::uint32_t Serial = 0;
+    // This camera's own records, whichever camera was read last: its frame block and the command
+    // block's answers about it carry these. The console block follows its frames. Main thread.
+    FactoryInfo Factory;
+    ConsoleBlock Console;
     WindowHandle OruWindow = 0;
     WindowHandle SkeldWindow = 0;
     std::string SetupFile;

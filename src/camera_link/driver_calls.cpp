@@ -120,6 +120,8 @@ bool DriverCalls::readRecords() {
                           BlockFailure::Console))
             return false;
     }
+    state_.current().Factory = state_.factory;
+    state_.current().Console = state_.console;
     return true;
 }
 

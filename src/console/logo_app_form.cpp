@@ -344,6 +344,10 @@ void TLogoAppForm::CloseCameraExecute() {
     // A later camera in this slot starts unlocked, so its changes are offered for saving.
     s.Locked = false;
     closeSlotDevice(slot);
+    // A closed slot forgets its camera: a subscriber that looks for the serial must not find it here.
+    s.Serial = 0;
+    s.Factory = FactoryInfo{};
+    s.Console = ConsoleBlock{};
 
     state_.history.append("Camera closed: " + MainPageControl->tabText(slot).toStdString());
     ErrLog->setCurrentRow(ErrLog->count() - 1);
@@ -361,10 +365,10 @@ void TLogoAppForm::CloseCameraExecute() {
 void TLogoAppForm::deviceChange(std::intptr_t wParam) {
     StatusBar->showMessage(tr("Device Changed."));
     repaint();
-    int noted = state_.currentSlot;
     if (wParam != kDevNodesChanged) return;
+    // Every camera that has gone is closed, the shown one too: its subscribers are told (1330).
     for (int slot = kFirstCameraSlot; slot < kSlotCount; ++slot) {
-        if (slot == noted || !state_.slots[slot].hasDevice()) continue;
+        if (!state_.slots[slot].hasDevice()) continue;
         if (calls_.ShortIOByTab(req::GetMode, slot, 0) < 0) {
             state_.currentSlot = slot;
             currentTab_ = tabs_[static_cast<std::size_t>(slot - 1)];

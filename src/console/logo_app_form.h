@@ -145,7 +145,7 @@ private:
     void closeSlotDevice(int slot);
     void activateSlot(int slot);
     void resumeFrames(int slot);
-    void publishRecords();
+    void publishRecords(int slot);
     std::intptr_t subscriberRequest(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam);
     void menuLockout(bool enabled);
     void terminateThread(int slot);

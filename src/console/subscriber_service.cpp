@@ -29,11 +29,12 @@ void TLogoAppForm::activateSlot(int slot) {
     MainPageControl->repaint();
 }
 
-// The factory record at offset 0 and the status block at offset 1024, as the console holds them.
-void TLogoAppForm::publishRecords() {
-    if (!command_) return;
-    std::memcpy(command_->bytes() + subscriber_protocol::kCommandFactoryOffset, state_.factory.bytes.data(), FactoryInfo::kSize);
-    std::memcpy(command_->bytes() + subscriber_protocol::kCommandConsoleOffset, state_.console.bytes.data(), ConsoleBlock::kSize);
+// The factory record at offset 0 and the status block at offset 1024 of the slot's own camera.
+void TLogoAppForm::publishRecords(int slot) {
+    if (!command_ || slot < 0 || slot >= kSlotCount) return;
+    const CameraSlot& s = state_.slots[static_cast<std::size_t>(slot)];
+    std::memcpy(command_->bytes() + subscriber_protocol::kCommandFactoryOffset, s.Factory.bytes.data(), FactoryInfo::kSize);
+    std::memcpy(command_->bytes() + subscriber_protocol::kCommandConsoleOffset, s.Console.bytes.data(), ConsoleBlock::kSize);
 }
 
 std::string TLogoAppForm::serialList() const {
@@ -76,7 +77,7 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             CameraSlot& s = state_.slots[current];
             if (currentTab_->EnableOruCheckBox->isChecked() && s.OruWindow == 0) s.OruWindow = window;
             if (currentTab_->LaunchM2->isChecked() && s.SkeldWindow == 0) s.SkeldWindow = window;
-            publishRecords();
+            publishRecords(current);
             acquisition_.SetAcquire(1);
             if (state_.slots[current].Thread.load() == nullptr && state_.slots[current].hasDevice()) {
                 state_.history.append("Thread started.");
@@ -135,7 +136,7 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             for (int i = 0; i < kSlotCount; ++i) {
                 if (static_cast<std::intptr_t>(state_.slots[i].Serial) != lParam) continue;
                 if (i != state_.currentSlot) activateSlot(i);
-                publishRecords();
+                publishRecords(i);
                 port_.send(window, subscriber_protocol::kFindSerial, lParam, i);
                 state_.history.append("Serial found tab:" + std::to_string(i));
                 return i;

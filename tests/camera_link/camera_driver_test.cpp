@@ -21,14 +21,21 @@ std::vector<std::uint8_t> pattern(std::uint8_t seed) {
     return bytes;
 }
 
+// The slot's camera's own record, as the console keeps it once it has read the camera.
+void slotFactory(ConsoleState& state, int slot, std::uint8_t seed) {
+    auto bytes = pattern(seed);
+    std::copy(bytes.begin(), bytes.end(), state.slots[static_cast<std::size_t>(slot)].Factory.bytes.begin());
+}
+
 void holdFactory(ConsoleState& state, std::uint8_t seed) {
     auto bytes = pattern(seed);
     std::copy(bytes.begin(), bytes.end(), state.factory.bytes.begin());
 }
 
-TEST_F(Delivery, FrameReachesBlockConsoleAndSubscriberWithHeldFactoryInfo) {
+TEST_F(Delivery, FrameReachesBlockConsoleAndSubscriberWithItsCamerasFactoryInfo) {
     state.currentSlot = 1;
-    holdFactory(state, 7);
+    slotFactory(state, 1, 7);
+    holdFactory(state, 99);   // another camera's, read last
     DeviceHandle camera = openCamera(1);
     CameraDriver* thread = startThread(1);
     Inbox& window = newWindow();
@@ -72,17 +79,19 @@ TEST_F(Delivery, NewThreadFindsItsBlockZeroed) {
     EXPECT_EQ(bytes, std::vector<std::uint8_t>(frame_block::kSize, 0));
 }
 
-TEST_F(Delivery, EachBlockCarriesTheCurrentTabsFactoryInfoAndOnlyTheCurrentSlotUpdatesTheTab) {
+TEST_F(Delivery, EachBlockCarriesItsOwnCamerasFactoryInfoAndOnlyTheCurrentSlotUpdatesTheTab) {
     DeviceHandle camera1 = openCamera(1);
     DeviceHandle camera2 = openCamera(2);
     startThread(1);
     startThread(2);
     state.currentSlot = 1;
+    slotFactory(state, 1, 10);
+    slotFactory(state, 2, 30);
     holdFactory(state, 10);
     ConsoleBlock heldBefore = state.console;
 
     frameThrough(camera2, Frame::make(2, 0, 55));
-    EXPECT_EQ(blockBytes(2, frame_block::kFactoryInfoOffset, 256), pattern(10));
+    EXPECT_EQ(blockBytes(2, frame_block::kFactoryInfoOffset, 256), pattern(30)) << "the camera read last's record";
     EXPECT_EQ(state.console.bytes, heldBefore.bytes) << "a frame of another slot replaced the held status";
     EXPECT_TRUE(host.counters.empty());
     EXPECT_EQ(state.slots[2].FrameCount.load(), 1);
@@ -91,11 +100,11 @@ TEST_F(Delivery, EachBlockCarriesTheCurrentTabsFactoryInfoAndOnlyTheCurrentSlotU
     EXPECT_EQ(blockBytes(1, frame_block::kFactoryInfoOffset, 256), pattern(10));
     EXPECT_EQ(host.counters, (std::vector<std::pair<int, int>>{{1, 66}}));
 
-    // The user switches to tab 2: its camera's records are held now, for both blocks.
+    // The user switches to tab 2: its camera's records are held now, but camera 1 keeps its own.
     state.currentSlot = 2;
-    holdFactory(state, 20);
+    holdFactory(state, 30);
     frameThrough(camera1, Frame::make(1));
-    EXPECT_EQ(blockBytes(1, frame_block::kFactoryInfoOffset, 256), pattern(20));
+    EXPECT_EQ(blockBytes(1, frame_block::kFactoryInfoOffset, 256), pattern(10));
 }
 
 // Requests queued between two frames take effect after the second one.

@@ -56,6 +56,7 @@ class SetupFilesTest : public ::testing::Test {
         state.currentSlot = 1;
         state.current().Device = 3;
         state.factory.setWord(FactoryInfo::kSerialNumber, kSerial);
+        state.current().Serial = kSerial;
     }
 
     std::string file(const std::string& name) const { return folder.file(name); }

@@ -37,11 +37,12 @@ void SetupFiles::offerToSaveSettings() {
 }
 
 void SetupFiles::RecordSetupFile(const std::string& file) {
-    kestrom::RecordSetupFile(RegCtl1, state_.factory.serialNumber(), file);
+    // The shown camera's list, whichever camera's records were read last.
+    kestrom::RecordSetupFile(RegCtl1, state_.current().Serial, file);
 }
 
 std::string SetupFiles::lastSetupFile() {
-    return kestrom::lastSetupFile(RegCtl1, state_.factory.serialNumber());
+    return kestrom::lastSetupFile(RegCtl1, state_.current().Serial);
 }
 
 void SetupFiles::setDialogsDirectory(const std::string& directory) {
