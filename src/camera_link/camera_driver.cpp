@@ -237,12 +237,12 @@ void CameraDriver::end() {
     finished_.store(true);
 }
 
-void CameraDriver::addSubscriber(WindowHandle window) {
+bool CameraDriver::addSubscriber(WindowHandle window) {
     bool added = false;
     {
         std::lock_guard lock(lock_);
         for (const auto& entry : subscribers_)
-            if (entry && entry->window == window) return;
+            if (entry && entry->window == window) return true;
         for (auto& entry : subscribers_) {
             if (!entry) {
                 entry = Subscriber{window, true};
@@ -253,6 +253,7 @@ void CameraDriver::addSubscriber(WindowHandle window) {
     }
     if (added && context_.state.debugLogging)
         context_.state.history.appendRaw(windowLine(window, "Window added as subscriber."));
+    return added;
 }
 
 void CameraDriver::queueClose(WindowHandle window) {

@@ -50,7 +50,8 @@ public:
     void join();
 
     // Main thread. The subscriber table and the request stacks share one lock.
-    void addSubscriber(WindowHandle window);
+    // False when the table is full and the window is not in it.
+    bool addSubscriber(WindowHandle window);
     void queueClose(WindowHandle window);
     void queueStop(WindowHandle window);
     void queueStart(WindowHandle window);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "camera_link/scoped_value.h"
+
 namespace kestrom {
 
 bool DriverCalls::control(DeviceHandle device, std::uint32_t code, void* buffer, std::uint32_t length,
@@ -91,12 +93,9 @@ bool DriverCalls::blockRequest(const Request& request, void* buffer, std::uint32
 
 bool DriverCalls::ReadCameraState() {
     if (!state_.current().hasDevice()) return false;
-    state_.refreshInProgress = true;
     // A failed read must not leave the panel's handlers blocked.
-    if (!readRecords()) {
-        state_.refreshInProgress = false;
-        return false;
-    }
+    ScopedValue refreshing(state_.refreshInProgress, true);
+    if (!readRecords()) return false;
     host_.showConsoleBlock();
     return true;
 }

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "camera_link/scoped_value.h"
 #include "console/camera_tab.h"
 #include "console/gain_model.h"
 #include "console/number_text.h"
@@ -117,7 +118,7 @@ void TSettingsPanel::ShowChopSource() {
 void TSettingsPanel::RefreshSettings() {
     if (!slot().hasDevice()) return;
     bool settingsChanged = slot().SettingsChanged;
-    state_.refreshInProgress = true;
+    ScopedValue refreshing(state_.refreshInProgress, true);
     TCameraTab* t = tab();
     const ConsoleBlock& b = state_.console;
 
@@ -207,7 +208,6 @@ void TSettingsPanel::RefreshSettings() {
     t->OffsetBias->setText(QString::number(b.offset()));
     if (calibrating(b.statusFlags())) takeCalibrationCopy();
 
-    state_.refreshInProgress = false;
     slot().SettingsChanged = settingsChanged;
 }
 

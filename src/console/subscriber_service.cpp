@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "camera_link/scoped_value.h"
 #include "console/camera_tab.h"
 #include "console/logo_app_form.h"
 
@@ -54,8 +55,10 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
     switch (message) {
         case subscriber_protocol::kFrameBlockHandle:
         case subscriber_protocol::kFrameCount: {
-            std::intptr_t index = wParam + 1;
-            CameraDriver* thread = index >= 0 && index < kSlotCount ? state_.slots[index].Thread.load() : nullptr;
+            // Range-checked before the arithmetic: any 64-bit number may come from a client.
+            const bool inTable = wParam >= -1 && wParam < kSlotCount - 1;
+            const std::intptr_t index = inTable ? wParam + 1 : 0;
+            CameraDriver* thread = inTable ? state_.slots[index].Thread.load() : nullptr;
             bool handle = message == subscriber_protocol::kFrameBlockHandle;
             if (!thread) {
                 StatusBar->showMessage(QString("%1%2 Sending NULL.")
@@ -85,7 +88,12 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             }
             acquisition_.SetAcquire(1);
             resumeFrames(current);
-            if (CameraDriver* thread = state_.slots[current].Thread.load()) thread->addSubscriber(window);
+            if (CameraDriver* thread = state_.slots[current].Thread.load(); thread && !thread->addSubscriber(window)) {
+                // Told, not left waiting for frames that never come.
+                state_.history.append("External connection refused: the camera has " +
+                                      std::to_string(CameraDriver::kMaxSubscribers) + " subscribers already");
+                return 0;
+            }
             return current;
         }
         case subscriber_protocol::kCalibrate: {
@@ -154,10 +162,11 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
             if (slot != state_.currentSlot) activateSlot(slot);
             state_.history.append("After page change:" + std::to_string(slot) + " " + path);
             acquisition_.SuspendAcquisition();
-            state_.remoteChangeInProgress = true;
-            panel_->UnlockSettings();
-            setupFiles_->OpenInit(path);
-            state_.remoteChangeInProgress = false;
+            {
+                ScopedValue remote(state_.remoteChangeInProgress, true);
+                panel_->UnlockSettings();
+                setupFiles_->OpenInit(path);
+            }
             panel_->LockSettings();
             acquisition_.ResumeAcquisition();
             state_.history.append("After setup:" + std::to_string(slot) + " " + path);
@@ -184,11 +193,12 @@ std::intptr_t TLogoAppForm::subscriberRequest(std::uint32_t message, std::intptr
         case subscriber_protocol::kGainFactor: {
             state_.history.append("Remote gain factor:" + std::to_string(lParam));
             acquisition_.SetAcquire(0);
-            state_.remoteChangeInProgress = true;
-            panel_->UnlockSettings();
-            currentTab_->GainFactor->setText(QString::number(lParam));
-            panel_->GainFactor1KeyDown();
-            state_.remoteChangeInProgress = false;
+            {
+                ScopedValue remote(state_.remoteChangeInProgress, true);
+                panel_->UnlockSettings();
+                currentTab_->GainFactor->setText(QString::number(lParam));
+                panel_->GainFactor1KeyDown();
+            }
             panel_->LockSettings();
             acquisition_.SetAcquire(1);
             return 0;

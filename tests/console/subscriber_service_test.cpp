@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "console/camera_tab.h"
 #include "console_fixture.h"
@@ -125,7 +126,9 @@ TEST_F(SubscriberService, GainFactorTurnsAcquisitionOnAndReachesAFixedConfigurat
 TEST_F(SubscriberService, SlotsOutsideTheTableAreAnsweredWithZeroOrIgnored) {
     start({camera(0, 11)});
     std::size_t m = mark();
-    for (std::intptr_t bad : {std::intptr_t{-5}, std::intptr_t{11}, std::intptr_t{1} << 40}) {
+    // The extremes overflow any arithmetic done before the range check (UBSan reports it).
+    for (std::intptr_t bad : {std::intptr_t{-5}, std::intptr_t{11}, std::intptr_t{1} << 40,
+                              std::numeric_limits<std::intptr_t>::max(), std::numeric_limits<std::intptr_t>::min()}) {
         EXPECT_EQ(request(subscriber_protocol::kFrameBlockHandle, bad, 0), 0);
         EXPECT_EQ(request(subscriber_protocol::kFrameCount, bad, 0), 0);
         for (std::uint32_t msg : {subscriber_protocol::kCalibrate, subscriber_protocol::kStart, subscriber_protocol::kStop, subscriber_protocol::kClose, subscriber_protocol::kOruClosed, subscriber_protocol::kLoadSetup})

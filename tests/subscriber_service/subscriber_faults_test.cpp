@@ -154,13 +154,14 @@ TEST_F(SubscriberFaults, FloodOfConnectionsAndConnectRequestsLeavesOneSubscriber
     expectFramesGoOn();
 }
 
-TEST_F(SubscriberFaults, FiftyFirstSubscriberOfASlotWaitsForAFreePlace) {
+TEST_F(SubscriberFaults, FiftyFirstSubscriberOfASlotIsRefusedUntilAPlaceIsFree) {
     startConsole({{0, 1111}});
     std::vector<std::unique_ptr<RecordingWindow>> windows;
     for (int i = 0; i < 51; ++i) {
         windows.push_back(std::make_unique<RecordingWindow>(*client));
-        ASSERT_EQ(request(kConnect, windows.back()->handle, 0), 1) << i;
+        ASSERT_EQ(request(kConnect, windows.back()->handle, 0), i < 50 ? 1 : 0) << i;
     }
+    EXPECT_EQ(historyCount("External connection refused: the camera has 50 subscribers already"), 1);
     RecordingWindow& last = *windows.back();
     ASSERT_TRUE(pumpUntil([&] {
         for (int i = 0; i < 50; ++i)
