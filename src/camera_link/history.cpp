@@ -10,6 +10,10 @@ void History::appendRaw(const std::string& line) {
     {
         std::lock_guard lock(mutex_);
         lines_.push_back(line);
+        if (lines_.size() > kKeptLines) {
+            lines_.pop_front();
+            ++dropped_;
+        }
         listeners = listeners_;
     }
     for (auto& l : listeners) l(line);
@@ -17,12 +21,12 @@ void History::appendRaw(const std::string& line) {
 
 std::vector<std::string> History::lines() const {
     std::lock_guard lock(mutex_);
-    return lines_;
+    return {lines_.begin(), lines_.end()};
 }
 
 std::size_t History::size() const {
     std::lock_guard lock(mutex_);
-    return lines_.size();
+    return dropped_ + lines_.size();
 }
 
 std::string History::last() const {

@@ -1,6 +1,7 @@
 // The console's running event log: every line the camera link and the console write.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -10,6 +11,9 @@ namespace kestrom {
 
 class History {
 public:
+    // Lines kept in memory, the newest; the history log file keeps them all.
+    static constexpr std::size_t kKeptLines = 10000;
+
     // currentSlot gives the slot number that prefixes a line at the moment it is written.
     explicit History(std::function<int()> currentSlot) : currentSlot_(std::move(currentSlot)) {}
 
@@ -18,7 +22,9 @@ public:
     // A line written as it stands, without the slot number.
     void appendRaw(const std::string& line);
 
+    // The kept lines, oldest first.
     std::vector<std::string> lines() const;
+    // Lines written so far, also those no longer kept.
     std::size_t size() const;
     std::string last() const;
 
@@ -28,7 +34,8 @@ public:
 private:
     std::function<int()> currentSlot_;
     mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
+    std::deque<std::string> lines_;
+    std::size_t dropped_ = 0;
     std::vector<std::function<void(const std::string&)>> listeners_;
 };
 

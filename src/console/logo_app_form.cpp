@@ -186,7 +186,11 @@ QAction* TLogoAppForm::action(const char* objectName) const {
     return findChild<QAction*>(QString::fromLatin1(objectName));
 }
 
-void TLogoAppForm::appendToErrLog(const QString& line) { ErrLog->addItem(line); }
+void TLogoAppForm::appendToErrLog(const QString& line) {
+    ErrLog->addItem(line);
+    // The window keeps the newest lines, as the history does; the log file keeps them all.
+    while (static_cast<std::size_t>(ErrLog->count()) > History::kKeptLines) delete ErrLog->takeItem(0);
+}
 
 bool TLogoAppForm::isTabShown(int slot) const { return MainPageControl->isTabVisible(slot); }
 QString TLogoAppForm::tabCaption(int slot) const { return MainPageControl->tabText(slot); }

@@ -113,7 +113,9 @@ public:
     ConsoleBlock status(int deviceIndex) const;
     FactoryInfo factory(int deviceIndex) const;
 
-    // Every control request the driver received: device index and code, in order.
+    // The control requests the driver received, at most the newest kKeptRequests: device index and
+    // code, in order.
+    static constexpr std::size_t kKeptRequests = 100000;
     struct RequestRecord {
         int deviceIndex;
         std::uint32_t code;

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "camera_link/console_block.h"
+#include "camera_link/history.h"
 #include "camera_link/factory_info.h"
 #include "camera_link/requests.h"
 
@@ -112,6 +113,27 @@ TEST(RequestCatalogue, CodesAreDriverControlCodesAndOnlyTheItemPairSharesOne) {
     EXPECT_EQ(findRequest(0x89890000), nullptr);
     EXPECT_EQ(req::GetMode.code, 0x89892004u);
     EXPECT_EQ(req::GetOffset.code, 0x89892104u);
+}
+
+}  // namespace
+}  // namespace kestrom
+
+namespace kestrom {
+namespace {
+
+// A console with debug lines on writes a line per subscriber per frame; memory must not grow with them.
+TEST(HistoryBound, KeepsTheNewestLinesAndCountsEveryLineWritten) {
+    History history([] { return 1; });
+    std::size_t heard = 0;
+    history.addListener([&](const std::string&) { ++heard; });
+    const std::size_t written = History::kKeptLines + 25;
+    for (std::size_t i = 0; i < written; ++i) history.appendRaw("line " + std::to_string(i));
+    EXPECT_EQ(history.size(), written);
+    EXPECT_EQ(heard, written) << "the log file hears every line";
+    auto lines = history.lines();
+    ASSERT_EQ(lines.size(), History::kKeptLines);
+    EXPECT_EQ(lines.front(), "line 25");
+    EXPECT_EQ(history.last(), "line " + std::to_string(written - 1));
 }
 
 }  // namespace

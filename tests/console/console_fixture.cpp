@@ -58,7 +58,9 @@ void ConsoleFixture::TearDown() {
 
 std::vector<std::string> ConsoleFixture::linesSince(std::size_t mark) const {
     auto lines = form->state().history.lines();
-    return {lines.begin() + static_cast<std::ptrdiff_t>(std::min(mark, lines.size())), lines.end()};
+    // size() counts every line written; lines() holds only the newest.
+    const std::size_t newer = std::min(form->state().history.size() - std::min(mark, form->state().history.size()), lines.size());
+    return {lines.end() - static_cast<std::ptrdiff_t>(newer), lines.end()};
 }
 
 bool ConsoleFixture::historyHas(const std::string& line) const {
