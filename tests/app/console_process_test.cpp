@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,12 +35,15 @@ protected:
         fs::remove_all(dir_);
     }
 
+    // What the program wrote on standard error goes to errors(pid).
     pid_t launch(std::vector<std::string> extra) {
         std::vector<std::string> args = {KESTROM_CONSOLE_BINARY, "-platform", "offscreen", "--history-log",
                                          (dir_ / "history.log").string()};
         args.insert(args.end(), extra.begin(), extra.end());
         pid_t pid = ::fork();
+        std::string errorFile = (dir_ / ("stderr-" + std::to_string(started_.size()))).string();
         if (pid == 0) {
+            if (FILE* f = std::fopen(errorFile.c_str(), "w")) ::dup2(fileno(f), 2);
             setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
             setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
             setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
@@ -52,7 +56,19 @@ protected:
             std::_Exit(127);
         }
         started_.push_back(pid);
+        errorFiles_.push_back(errorFile);
         return pid;
+    }
+
+    std::string errors(pid_t pid) const {
+        for (std::size_t i = 0; i < started_.size(); ++i) {
+            if (started_[i] != pid) continue;
+            std::ifstream in(errorFiles_[i]);
+            std::stringstream s;
+            s << in.rdbuf();
+            return s.str();
+        }
+        return {};
     }
 
     // The exit code, or -1 if the process has not ended within the limit.
@@ -84,6 +100,7 @@ protected:
 
     fs::path dir_;
     std::vector<pid_t> started_;
+    std::vector<std::string> errorFiles_;
 };
 
 TEST_F(ConsoleProcess, SecondStartEndsAtOnceAndSigtermClosesTheFirstInOrder) {
@@ -92,10 +109,22 @@ TEST_F(ConsoleProcess, SecondStartEndsAtOnceAndSigtermClosesTheFirstInOrder) {
 
     pid_t second = launch({});
     EXPECT_EQ(waitExit(second, 10s), 0);
+    EXPECT_NE(errors(second).find("a console already runs"), std::string::npos) << errors(second);
     EXPECT_EQ(::kill(first, 0), 0) << "the first console must keep running";
 
     ::kill(first, SIGTERM);
     EXPECT_EQ(waitExit(first, 10s), 0);
+}
+
+TEST_F(ConsoleProcess, ALockThatCannotBeTakenEndsTheStartWithItsReason) {
+    // The runtime folder of the socket and the lock, left open to everyone.
+    fs::create_directory(dir_ / "run" / "kestrom3");
+    fs::permissions(dir_ / "run" / "kestrom3", fs::perms(0755));
+    pid_t pid = launch({});
+    EXPECT_EQ(waitExit(pid, 10s), 1);
+    std::string text = errors(pid);
+    EXPECT_NE(text.find("cannot take the single-instance lock"), std::string::npos) << text;
+    EXPECT_NE(text.find("has mode 0755"), std::string::npos) << text;
 }
 
 TEST_F(ConsoleProcess, UnreadableSimulatorConfigurationIsNamedWithItsLineAndTheConsoleStillRuns) {
