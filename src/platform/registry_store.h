@@ -83,15 +83,6 @@ class RegistryStore {
     std::string lastWarning_[2];
 };
 
-// A whole regular file read in one go, refusing more than cap bytes. Opening never blocks, so a
-// FIFO or device given as a file name fails instead of hanging.
-struct CappedFileRead {
-    enum class Outcome { Read, Absent, TooLarge, Failed } outcome = Outcome::Absent;
-    std::string data;
-    std::string reason;  // Failed: the system's text, or "not a regular file"
-};
-CappedFileRead readFileCapped(const std::string& path, std::size_t cap);
-
 // Replaces a file's contents in one step: a temporary file in the same folder, flushed to disk,
 // then renamed over the old one. On failure the old file is untouched and the reason is returned.
 // A symbolic link is followed, so the file it names is replaced and the link stays.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -89,10 +90,14 @@ protected:
         return s.str();
     }
 
-    bool waitForLog(const std::string& text, std::chrono::milliseconds limit) const {
+    // True once the text is in the log the given number of times.
+    bool waitForLog(const std::string& text, std::chrono::milliseconds limit, int times = 1) const {
         auto until = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < until) {
-            if (log().find(text) != std::string::npos) return true;
+            std::string now = log();
+            int found = 0;
+            for (auto at = now.find(text); at != std::string::npos; at = now.find(text, at + 1)) ++found;
+            if (found >= times) return true;
             std::this_thread::sleep_for(50ms);
         }
         return false;
@@ -137,6 +142,15 @@ TEST_F(ConsoleProcess, UnreadableSimulatorConfigurationIsNamedWithItsLineAndTheC
     EXPECT_EQ(waitExit(pid, 10s), 0);
 }
 
+TEST_F(ConsoleProcess, AFifoAsSimulatorConfigurationIsReportedAndTheConsoleStillRuns) {
+    fs::path config = dir_ / "cameras.conf";
+    ASSERT_EQ(::mkfifo(config.c_str(), 0600), 0);
+    pid_t pid = launch({"--sim-config", config.string()});
+    EXPECT_TRUE(waitForLog(config.string() + ": cannot read: not a regular file", 20s)) << log();
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(waitExit(pid, 10s), 0);
+}
+
 TEST_F(ConsoleProcess, EditingTheSimulatorConfigurationUnplugsAndPlugsACamera) {
     fs::path config = dir_ / "cameras.conf";
     auto writeConfig = [&](const char* firstAttached) {
@@ -156,6 +170,16 @@ TEST_F(ConsoleProcess, EditingTheSimulatorConfigurationUnplugsAndPlugsACamera) {
     EXPECT_TRUE(waitForLog("Camera closed: 1234", 5s)) << log();
     writeConfig("yes");
     EXPECT_TRUE(waitForLog("Switch to \\\\.\\Kestrom0", 10s)) << log();
+
+    // A FIFO renamed over the file is reported, and the console goes on watching.
+    ASSERT_TRUE(waitForLog("Camera opened.", 10s, 3)) << "the camera is back before the FIFO comes\n" << log();
+    fs::path fifo = dir_ / "cameras.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::rename(fifo, config);
+    EXPECT_TRUE(waitForLog("Simulator configuration not applied: " + config.string() +
+                               ": cannot read: not a regular file", 10s)) << log();
+    writeConfig("no");
+    EXPECT_TRUE(waitForLog("Camera closed: 1234", 10s, 2)) << log();
     ::kill(pid, SIGTERM);
     EXPECT_EQ(waitExit(pid, 10s), 0);
 }
