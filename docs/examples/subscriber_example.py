@@ -117,13 +117,18 @@ def main():
         print("no console: %s" % error, file=sys.stderr)
         return 1
 
-    state = {"frames": 0, "done": False}
+    state = {"frames": 0, "done": False, "refused": False}
 
     def on_message(msg, wparam, lparam):
         if msg == MSG_CONNECT and not state["done"]:
             # The frame is in the slot's block only while this message is handled.
             path = "/dev/shm/%sKest3_%d" % (args.shm_prefix, lparam)
             with open(path, "rb") as block_file:
+                # Anyone may make a name first; a block that is not ours is no console's.
+                if os.fstat(block_file.fileno()).st_uid != os.geteuid():
+                    print("shared memory %s belongs to another user" % path, file=sys.stderr, flush=True)
+                    state["done"] = state["refused"] = True
+                    return 0
                 with mmap.mmap(block_file.fileno(), FRAME_BLOCK_SIZE, access=mmap.ACCESS_READ) as block:
                     peak = max(struct.unpack_from("<%dh" % PIXELS, block, 0))
                     serial = struct.unpack_from(">H", block, FACTORY_OFFSET)[0]
@@ -149,6 +154,8 @@ def main():
         # Outside the frame handler: leave the camera's subscribers.
         console.send(console.console, MSG_CLOSE, window, slot)
         console.write(UNREGISTER, window=window)
+        if state["refused"]:
+            return 1
         print("done", flush=True)
         return 0
     except ConsoleGone as gone:

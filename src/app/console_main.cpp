@@ -55,9 +55,18 @@ int main(int argc, char* argv[]) {
     parser.addOption(acquire);
     parser.process(app);
 
-    // A console already runs: end at once and leave it alone.
+    // A console already runs: end at once and leave it alone. One that cannot tell says why.
     kestrom::SingleInstanceLock lock(kestrom::SingleInstanceLock::defaultPath());
-    if (!lock.acquire()) return 0;
+    switch (lock.acquire()) {
+        case kestrom::SingleInstanceLock::Outcome::Acquired:
+            break;
+        case kestrom::SingleInstanceLock::Outcome::AlreadyRunning:
+            std::fprintf(stderr, "kestrom3-console: a console already runs for this user; this one ends.\n");
+            return 0;
+        case kestrom::SingleInstanceLock::Outcome::Failed:
+            std::fprintf(stderr, "kestrom3-console: cannot take the single-instance lock: %s\n", lock.error().c_str());
+            return 1;
+    }
 
     kestrom::QtDialogs dialogs;
     kestrom::RequestSafeDialogs safeDialogs(dialogs);

@@ -1,11 +1,17 @@
 // Appends history lines to the log file.
 #include "console/history_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+
+#include "platform/private_folders.h"
 
 namespace kestrom {
 
@@ -14,13 +20,29 @@ HistoryLog::~HistoryLog() {
 }
 
 bool HistoryLog::open(const std::string& path) {
-    std::error_code ec;
-    auto folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    file_ = std::fopen(path.c_str(), "a");
-    if (!file_) {
-        error_ = "Cannot open history log " + path + ": " + std::strerror(errno);
+    auto fail = [&](const std::string& why) {
+        error_ = "Cannot open history log " + path + ": " + why;
         return false;
+    };
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    std::string folderError;
+    if (!makePrivateFolders(folder, folderError)) return fail(folderError);
+    // What happened on the cameras is the user's business alone; non-blocking, so that a FIFO
+    // under the log's name cannot hold the console in open().
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail("not a regular file");
+    }
+    // A log written by an older console may be readable by everyone.
+    if (st.st_uid == geteuid() && (st.st_mode & 07777) != 0600) fchmod(fd, 0600);
+    file_ = fdopen(fd, "a");
+    if (!file_) {
+        int err = errno;
+        ::close(fd);
+        return fail(std::strerror(err));
     }
     write("---- console started ----");
     return true;

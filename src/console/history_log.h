@@ -13,7 +13,8 @@ public:
     HistoryLog(const HistoryLog&) = delete;
     HistoryLog& operator=(const HistoryLog&) = delete;
 
-    // Opens the file for appending, making its folder. False and error() when it cannot.
+    // Opens the file for appending, making its folder (0700) and the file (0600). Anything other
+    // than a regular file is refused. False and error() when it cannot.
     bool open(const std::string& path);
     // One line with its time; flushed at once so nothing is lost if the console dies.
     void write(const std::string& line);

@@ -9,11 +9,12 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
-#include <fstream>
+#include <algorithm>
 
 #include "console/camera_tab.h"
 #include "console/hourglass.h"
 #include "console/settings_panel.h"
+#include "platform/regular_file.h"
 
 namespace kestrom {
 
@@ -140,21 +141,17 @@ void TServiceButtons::fileError(const std::string& file) {
                                 BoxButtons::OkCancel, BoxIcon::Error);
 }
 
-bool TServiceButtons::readUpload(const std::string& file, std::size_t limit, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(file, std::ios::binary);
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+bool TServiceButtons::readUpload(const std::string& file, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                                 bool* tooLarge) {
+    CappedFileRead read = readFileCapped(file, limit);
+    if (tooLarge) *tooLarge = read.outcome == CappedFileRead::Outcome::TooLarge;
+    if (tooLarge && *tooLarge) return false;
     // An empty program would leave the camera without one; a file beyond the limit is not ours.
-    if (!in || size <= 0 || static_cast<std::size_t>(size) > limit) {
+    if (read.outcome != CappedFileRead::Outcome::Read || read.data.empty()) {
         fileError(file);
         return false;
     }
-    bytes.assign(static_cast<std::size_t>(size), 0);
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-        fileError(file);
-        return false;
-    }
+    bytes.assign(read.data.begin(), read.data.end());
     return true;
 }
 
@@ -189,20 +186,17 @@ void TServiceButtons::BitBtn12Click() {
     context_.acquisition.SuspendAcquisition();
     if (auto file = context_.dialogs.openFile(OpenDialog1)) {
         OpenDialog1.fileName = *file;
-        std::ifstream probe(*file, std::ios::binary | std::ios::ate);
-        std::streamoff size = probe ? static_cast<std::streamoff>(probe.tellg()) : -1;
-        if (size > static_cast<std::streamoff>(kLogicProgramSize)) {
+        std::vector<std::uint8_t> bytes;
+        bool tooLarge = false;
+        if (readUpload(*file, kLogicProgramSize, bytes, &tooLarge)) {
+            std::vector<std::uint8_t> buffer(kLogicProgramSize, 0);
+            std::copy(bytes.begin(), bytes.end(), buffer.begin());
+            context_.calls.blockRequest(req::SetLcaProgram, buffer.data(), kLogicProgramSize, BlockFailure::Upload);
+        } else if (tooLarge) {
             // Never read past the program buffer, nor send a cut program.
             context_.state.history.append("Logic program file is longer than 16384 bytes, not sent: " + *file);
             context_.dialogs.messageBox("File Error", "The logic program file is longer than 16384 bytes.",
                                         BoxButtons::Ok, BoxIcon::Error);
-        } else {
-            std::vector<std::uint8_t> bytes;
-            if (readUpload(*file, kLogicProgramSize, bytes)) {
-                std::vector<std::uint8_t> buffer(kLogicProgramSize, 0);
-                std::copy(bytes.begin(), bytes.end(), buffer.begin());
-                context_.calls.blockRequest(req::SetLcaProgram, buffer.data(), kLogicProgramSize, BlockFailure::Upload);
-            }
         }
     }
     context_.delay.wait(30000);

@@ -64,7 +64,10 @@ public:
 private:
     TCameraTab* tab() { return context_.currentTab(); }
     // The whole file, or nothing after the file-error lines and box.
-    bool readUpload(const std::string& file, std::size_t limit, std::vector<std::uint8_t>& bytes);
+    // The whole file, at most limit bytes, read without blocking. Otherwise a file error is shown,
+    // except that a file beyond the limit only sets tooLarge when the caller asks for it.
+    bool readUpload(const std::string& file, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                    bool* tooLarge = nullptr);
     void fileError(const std::string& file);
     int calibrationOffset();
 

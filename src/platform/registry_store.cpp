@@ -1,6 +1,9 @@
 // Registry hives read from and written to registry-export files, one file per hive.
 #include "platform/registry_store.h"
 
+#include "platform/private_folders.h"
+#include "platform/regular_file.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -12,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -403,6 +407,27 @@ std::string serialise(const Hive& hive, std::string_view root) {
 
 std::string errnoText(int err) { return std::strerror(err); }
 
+constexpr std::string_view kTemporaryLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kTemporarySuffix = 6;
+
+// ".<file>.XXXXXX": hidden beside the file it replaces, and known as ours by its shape.
+std::string temporaryName(const std::string& file) {
+    static thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, kTemporaryLetters.size() - 1);
+    std::string name = "." + file + ".";
+    for (std::size_t i = 0; i < kTemporarySuffix; ++i) name += kTemporaryLetters[pick(random)];
+    return name;
+}
+
+bool isTemporaryOf(std::string_view name, const std::string& file) {
+    std::size_t prefix = file.size() + 2;
+    if (name.size() != prefix + kTemporarySuffix || name[0] != '.' || name.substr(1, file.size()) != file ||
+        name[prefix - 1] != '.')
+        return false;
+    return name.substr(prefix).find_first_not_of(kTemporaryLetters) == std::string_view::npos;
+}
+
 }  // namespace
 
 // ---- the store ----
@@ -412,7 +437,21 @@ struct RegistryStore::Loaded {
     Hive hive;
 };
 
-RegistryStore::RegistryStore(std::string folder) : folder_(std::move(folder)) {}
+RegistryStore::RegistryStore(std::string folder) : folder_(std::move(folder)) {
+    removeStaleTemporaries();
+}
+
+void RegistryStore::removeStaleTemporaries() {
+    // A write that was killed leaves its temporary file; only one console writes here, and not yet.
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!isTemporaryOf(name, fileName(RegistryHive::CurrentUser))) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlink(it->path().c_str());
+    }
+}
 
 std::string RegistryStore::defaultFolder() {
     if (const char* dir = std::getenv("KESTROM_CONFIG_DIR"); dir && *dir) return dir;
@@ -478,9 +517,8 @@ RegistryStore::Loaded RegistryStore::load(RegistryHive hive) {
 
 RegistryWriteError RegistryStore::save(RegistryHive hive, const Loaded& loaded) {
     const std::string path = filePath(hive);
-    std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
-    if (ec) return "Cannot write " + path + ": " + ec.message();
+    std::string folderError;
+    if (!makePrivateFolders(folder_, folderError)) return "Cannot write " + path + ": " + folderError;
     std::string backup;
     if (loaded.state == Loaded::State::Damaged) {
         // What could not be read is dropped by the rewrite; the damaged file is kept beside it.
@@ -489,7 +527,7 @@ RegistryWriteError RegistryStore::save(RegistryHive hive, const Loaded& loaded) 
         if (::link(path.c_str(), backup.c_str()) != 0) backup.clear();
     }
     if (RegistryWriteError err =
-            replaceFileAtomically(path, serialise(loaded.hive, rootName(hive)))) {
+            replaceFileAtomically(path, serialise(loaded.hive, rootName(hive)), kSettingsFileMode)) {
         if (!backup.empty()) ::unlink(backup.c_str());
         return err;
     }
@@ -552,51 +590,8 @@ RegistryWriteError RegistryStore::setValue(RegistryHive hive, std::string_view k
 
 // ---- whole files ----
 
-CappedFileRead readFileCapped(const std::string& path, std::size_t cap) {
-    CappedFileRead r;
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return r;
-        r.outcome = CappedFileRead::Outcome::Failed;
-        r.reason = std::strerror(errno);
-        return r;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        r.outcome = CappedFileRead::Outcome::Failed;
-        r.reason = "not a regular file";
-        ::close(fd);
-        return r;
-    }
-    if (static_cast<std::uintmax_t>(st.st_size) > cap) {
-        ::close(fd);
-        r.outcome = CappedFileRead::Outcome::TooLarge;
-        return r;
-    }
-    // One byte more than the size tells a file that grew since fstat from one that did not.
-    r.data.resize(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), cap) + 1);
-    std::size_t got = 0;
-    while (got < r.data.size()) {
-        ssize_t n = ::read(fd, r.data.data() + got, r.data.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            r.outcome = CappedFileRead::Outcome::Failed;
-            r.reason = std::strerror(errno);
-            ::close(fd);
-            return r;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-        if (got == r.data.size() && got <= cap) r.data.resize(std::min(cap + 1, 2 * got));
-    }
-    ::close(fd);
-    r.data.resize(got);
-    r.outcome = got > cap ? CappedFileRead::Outcome::TooLarge : CappedFileRead::Outcome::Read;
-    if (r.outcome == CappedFileRead::Outcome::TooLarge) r.data.clear();
-    return r;
-}
-
-RegistryWriteError replaceFileAtomically(const std::string& path, std::string_view contents) {
+RegistryWriteError replaceFileAtomically(const std::string& path, std::string_view contents,
+                                         std::optional<mode_t> mode) {
     std::string target = path;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -612,18 +607,19 @@ RegistryWriteError replaceFileAtomically(const std::string& path, std::string_vi
                              .string();
         }
     }
-    mode_t mode;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
+    // A new file without a given mode is created 0666 and the kernel takes the umask off; reading
+    // the umask would mean setting it, which races every other thread that creates a file.
+    std::optional<mode_t> finalMode = mode;
+    if (!finalMode && ::stat(target.c_str(), &st) == 0) finalMode = st.st_mode & 07777;
     std::filesystem::path p(target);
     std::string dir = p.has_parent_path() ? p.parent_path().string() : std::string(".");
-    std::string temp = dir + "/." + p.filename().string() + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = dir + "/" + temporaryName(p.filename().string());
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, finalMode ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) return "Cannot write " + path + ": " + errnoText(errno);
 
     auto fail = [&](int err) -> RegistryWriteError {
@@ -631,7 +627,7 @@ RegistryWriteError replaceFileAtomically(const std::string& path, std::string_vi
         ::unlink(temp.c_str());
         return "Cannot write " + path + ": " + errnoText(err);
     };
-    ::fchmod(fd, mode);
+    if (finalMode && ::fchmod(fd, *finalMode) != 0) return fail(errno);
     std::size_t done = 0;
     while (done < contents.size()) {
         ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/types.h>
+
 namespace kestrom {
 
 // HKEY_CURRENT_USER lives in user.reg, which the console writes; HKEY_LOCAL_MACHINE in
@@ -39,7 +41,11 @@ class RegistryStore {
     // Files larger than this are not read at all: such a file is no settings file of ours.
     static constexpr std::size_t kMaxFileBytes = 1u << 20;
 
-    // folder holds user.reg and system.reg; it is created on the first write.
+    // The settings are the user's alone: the folder is made 0700 and user.reg is written 0600.
+    static constexpr mode_t kSettingsFileMode = 0600;
+
+    // folder holds user.reg and system.reg; it is created on the first write. Temporary files
+    // that a killed write left in it are removed.
     explicit RegistryStore(std::string folder);
 
     // $KESTROM_CONFIG_DIR, else $XDG_CONFIG_HOME/kestrom3, else ~/.config/kestrom3.
@@ -70,24 +76,19 @@ class RegistryStore {
     Loaded load(RegistryHive hive);
     RegistryWriteError save(RegistryHive hive, const Loaded& loaded);
     void warn(RegistryHive hive, const std::string& text);
+    void removeStaleTemporaries();
 
     std::string folder_;
     std::function<void(const std::string&)> warningSink_;
     std::string lastWarning_[2];
 };
 
-// A whole regular file read in one go, refusing more than cap bytes. Opening never blocks, so a
-// FIFO or device given as a file name fails instead of hanging.
-struct CappedFileRead {
-    enum class Outcome { Read, Absent, TooLarge, Failed } outcome = Outcome::Absent;
-    std::string data;
-    std::string reason;  // Failed: the system's text, or "not a regular file"
-};
-CappedFileRead readFileCapped(const std::string& path, std::size_t cap);
-
 // Replaces a file's contents in one step: a temporary file in the same folder, flushed to disk,
 // then renamed over the old one. On failure the old file is untouched and the reason is returned.
 // A symbolic link is followed, so the file it names is replaced and the link stays.
-RegistryWriteError replaceFileAtomically(const std::string& path, std::string_view contents);
+// With a mode the file gets that mode; without, it keeps the mode of the file it replaces, and a
+// new file gets the mode of any new file (0666 less the umask).
+RegistryWriteError replaceFileAtomically(const std::string& path, std::string_view contents,
+                                         std::optional<mode_t> mode = std::nullopt);
 
 }  // namespace kestrom

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -27,6 +28,59 @@ std::string failure(const std::string& what, const std::string& name, int error)
     return what + " " + name + ": " + std::strerror(error);
 }
 
+// Another user who made the name first could read every frame or feed us forged records, so a
+// block we did not make ourselves is used only when it is ours: empty when it is, else why not.
+std::string foreignBlock(const struct stat& st, const std::string& name, bool privateMode) {
+    if (st.st_uid != geteuid()) return "Shared memory " + name + " belongs to another user";
+    if (privateMode && (st.st_mode & 07777) != 0600) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        return "Shared memory " + name + " has mode " + mode + ", not 0600";
+    }
+    return {};
+}
+
+// Creates the name, or opens the one that exists when it is ours with mode 0600; -1 and error
+// text otherwise. A stale block of our own from a console that crashed is reused.
+int openOwnBlock(const std::string& name, std::string& error) {
+    // A few tries: the name may go between a failed exclusive create and the open of what exists.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            // The creation mode passes through the umask; the block's mode must not depend on it.
+            if (fchmod(fd, 0600) != 0) {
+                error = failure("Cannot create shared memory", name, errno);
+                close(fd);
+                shm_unlink(name.c_str());
+                return -1;
+            }
+            return fd;
+        }
+        if (errno != EEXIST) {
+            error = failure("Cannot create shared memory", name, errno);
+            return -1;
+        }
+        fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+        if (fd < 0 && errno == ENOENT) continue;
+        if (fd < 0) {
+            error = failure("Cannot open shared memory", name, errno);
+            return -1;
+        }
+        struct stat st {};
+        if (fstat(fd, &st) != 0) {
+            error = failure("Cannot open shared memory", name, errno);
+            close(fd);
+            return -1;
+        }
+        error = foreignBlock(st, name, true);
+        if (error.empty()) return fd;
+        close(fd);
+        return -1;
+    }
+    error = "Cannot create shared memory " + name + ": it keeps appearing and vanishing";
+    return -1;
+}
+
 }  // namespace
 
 SharedMemory::SharedMemory(std::string name, int fd, void* data, std::size_t size, bool owner)
@@ -36,11 +90,8 @@ std::unique_ptr<SharedMemory> SharedMemory::createOrOpen(const std::string& name
                                                          std::string& error) {
     // Held across open and registration so that a closing owner cannot remove the name in between.
     std::lock_guard lock(ownersMutex);
-    int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = failure("Cannot create shared memory", name, errno);
-        return nullptr;
-    }
+    int fd = openOwnBlock(name, error);
+    if (fd < 0) return nullptr;
     struct stat st {};
     if (fstat(fd, &st) != 0 || (static_cast<std::size_t>(st.st_size) < size && ftruncate(fd, static_cast<off_t>(size)) != 0)) {
         error = failure("Cannot size shared memory", name, errno);
@@ -68,6 +119,11 @@ std::unique_ptr<SharedMemory> SharedMemory::openExisting(const std::string& name
     struct stat st {};
     if (fstat(fd, &st) != 0) {
         error = failure("Cannot open shared memory", name, errno);
+        close(fd);
+        return nullptr;
+    }
+    if (std::string foreign = foreignBlock(st, name, false); !foreign.empty()) {
+        error = foreign;
         close(fd);
         return nullptr;
     }

@@ -3,11 +3,13 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+
+#include "platform/transport_paths.h"
 
 namespace kestrom {
 
@@ -20,26 +22,39 @@ SingleInstanceLock::~SingleInstanceLock() {
     }
 }
 
-bool SingleInstanceLock::acquire() {
-    if (fd_ >= 0) return true;
-    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+SingleInstanceLock::Outcome SingleInstanceLock::acquire() {
+    if (fd_ >= 0) return Outcome::Acquired;
+    std::string folderError;
+    if (!preparePrivateFolder(folderOf(path_), folderError)) {
+        error_ = folderError;
+        return Outcome::Failed;
+    }
+    // Non-blocking and not through a link: a FIFO or a planted link must not hold or redirect us.
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
         error_ = "Cannot open lock file " + path_ + ": " + std::strerror(errno);
-        return false;
+        return Outcome::Failed;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+        error_ = "Lock file " + path_ + " is not a regular file of this user";
+        ::close(fd);
+        return Outcome::Failed;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error_ = errno == EWOULDBLOCK ? "Another console is running" : std::strerror(errno);
+        int err = errno;
         ::close(fd);
-        return false;
+        if (err == EWOULDBLOCK) {
+            error_ = "Another console is running";
+            return Outcome::AlreadyRunning;
+        }
+        error_ = "Cannot lock " + path_ + ": " + std::strerror(err);
+        return Outcome::Failed;
     }
     fd_ = fd;
-    return true;
+    return Outcome::Acquired;
 }
 
-std::string SingleInstanceLock::defaultPath() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string dir = (runtime && *runtime) ? runtime : "/tmp";
-    return dir + "/KesTromIII-" + std::to_string(getuid()) + ".lock";
-}
+std::string SingleInstanceLock::defaultPath() { return runtimeFolder() + "/KesTromIII.lock"; }
 
 }  // namespace kestrom

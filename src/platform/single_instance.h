@@ -7,18 +7,23 @@ namespace kestrom {
 
 class SingleInstanceLock {
 public:
-    // lockPath: the lock file, e.g. "$XDG_RUNTIME_DIR/KesTromIII.lock".
+    // lockPath: the lock file, e.g. defaultPath().
     explicit SingleInstanceLock(std::string lockPath);
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
-    // True when this process now holds the lock; false when another process holds it
-    // or the lock file cannot be made (error() says why).
-    bool acquire();
+    enum class Outcome {
+        Acquired,        // this process now holds the lock
+        AlreadyRunning,  // another console holds it
+        Failed,          // the lock cannot be taken at all; error() says why
+    };
+    // The lock file's folder must be private to this user (it is made 0700 when missing), and the
+    // file a regular file of this user: whoever else could make it could keep every console out.
+    Outcome acquire();
     const std::string& error() const { return error_; }
 
-    // The default lock file for the lock named "KesTromIII".
+    // "KesTromIII.lock" in the console's private runtime folder, beside its socket.
     static std::string defaultPath();
 
 private:

@@ -23,12 +23,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "platform/regular_file.h"
 #include "simulator/sim_driver.h"
 
 namespace kestrom::sim {
@@ -298,25 +298,21 @@ std::optional<Config> parseConfig(const std::string& text, const std::string& fi
 }
 
 std::optional<Config> loadConfigFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::string text;
-    char chunk[8192];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kLargestConfigFile) {
+    CappedFileRead file = readFileCapped(path, kLargestConfigFile);
+    switch (file.outcome) {
+        case CappedFileRead::Outcome::Absent:
+            error = path + ": cannot open: " + std::strerror(ENOENT);
+            return std::nullopt;
+        case CappedFileRead::Outcome::Failed:
+            error = path + ": cannot read: " + file.reason;
+            return std::nullopt;
+        case CappedFileRead::Outcome::TooLarge:
             error = path + ": larger than 1 MiB, not a configuration file";
             return std::nullopt;
-        }
+        case CappedFileRead::Outcome::Read:
+            break;
     }
-    if (in.bad()) {
-        error = path + ": cannot read: " + std::strerror(errno);
-        return std::nullopt;
-    }
-    return parseConfig(text, path, error);
+    return parseConfig(file.data, path, error);
 }
 
 }  // namespace kestrom::sim

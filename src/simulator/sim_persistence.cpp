@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <string_view>
 #include <system_error>
+
+#include "platform/private_folders.h"
+#include "platform/registry_store.h"
+#include "platform/regular_file.h"
 
 namespace kestrom::sim {
 
@@ -14,7 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 // No state file of the camera is larger than the firmware it may hold; anything bigger is damage.
-constexpr std::uintmax_t kLargestStateFile = 16u * 1024u * 1024u;
+constexpr std::size_t kLargestStateFile = 16u * 1024u * 1024u;
+// The camera's state is the user's alone, like the console's settings.
+constexpr mode_t kStateFileMode = 0600;
 }  // namespace
 
 StateStore::StateStore(std::string directory, std::uint16_t serial) {
@@ -24,43 +29,19 @@ StateStore::StateStore(std::string directory, std::uint16_t serial) {
 std::optional<Bytes> StateStore::load(const std::string& name,
                                       const std::function<bool(const Bytes&)>& valid) const {
     if (!enabled()) return std::nullopt;
-    fs::path path = fs::path(folder_) / name;
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return std::nullopt;
-    auto size = fs::file_size(path, ec);
-    if (ec || size > kLargestStateFile) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad() || !valid(bytes)) return std::nullopt;
+    CappedFileRead file = readFileCapped((fs::path(folder_) / name).string(), kLargestStateFile);
+    if (file.outcome != CappedFileRead::Outcome::Read) return std::nullopt;
+    Bytes bytes(file.data.begin(), file.data.end());
+    if (!valid(bytes)) return std::nullopt;
     return bytes;
 }
 
 bool StateStore::save(const std::string& name, const Bytes& bytes) const {
     if (!enabled()) return true;
-    std::error_code ec;
-    fs::create_directories(folder_, ec);
-    if (ec) return false;
-    fs::path target = fs::path(folder_) / name;
-    fs::path temporary = target;
-    temporary += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    std::string error;
+    if (!makePrivateFolders(folder_, error)) return false;
+    std::string_view contents(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return !replaceFileAtomically((fs::path(folder_) / name).string(), contents, kStateFileMode);
 }
 
 }  // namespace kestrom::sim

@@ -88,5 +88,79 @@ TEST(SharedMemory, ABlockOfAnotherUserIsRefusedWithAnError) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// A block made first under the console's name by someone else, or by us but open to others.
+struct Planted {
+    const char* what;
+    uid_t owner;
+    mode_t mode;
+    const char* reason;  // what the owner's error says; nullptr when the block is used
+    bool readerRefused;
+};
+
+void PrintTo(const Planted& p, std::ostream* os) { *os << p.what; }
+
+class PlantedBlock : public ::testing::TestWithParam<Planted> {
+  protected:
+    void SetUp() override {
+        if (GetParam().owner != 0 && geteuid() != 0)
+            GTEST_SKIP() << "needs root to make a block that belongs to another user; not run as root here";
+        uid_t owner = GetParam().owner != 0 ? GetParam().owner : geteuid();
+        name = testName(GetParam().what);
+        int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        ASSERT_GE(fd, 0) << std::strerror(errno);
+        ASSERT_EQ(ftruncate(fd, 4096), 0);
+        ASSERT_EQ(fchmod(fd, GetParam().mode), 0);
+        ASSERT_EQ(fchown(fd, owner, owner), 0);
+        close(fd);
+    }
+    void TearDown() override {
+        if (!name.empty()) shm_unlink(name.c_str());
+    }
+    std::string name;
+};
+
+TEST_P(PlantedBlock, IsUsedOnlyWhenItIsOursAndPrivate) {
+    const Planted& p = GetParam();
+    std::string error;
+    auto owner = SharedMemory::createOrOpen(name, 4096, error);
+    if (p.reason) {
+        EXPECT_FALSE(owner);
+        EXPECT_NE(error.find(p.reason), std::string::npos) << error;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    } else {
+        EXPECT_TRUE(owner) << error;
+    }
+    owner.reset();
+    // The owner's ending removed the name of a block it used; a refused one is still there.
+    if (p.reason) {
+        error.clear();
+        auto reader = SharedMemory::openExisting(name, 4096, SharedMemory::Access::ReadOnly, error);
+        EXPECT_EQ(!reader, p.readerRefused) << error;
+        if (p.readerRefused) {
+            EXPECT_NE(error.find("belongs to another user"), std::string::npos) << error;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedMemory, PlantedBlock,
+                         ::testing::Values(Planted{"foreign600", 65534, 0600, "belongs to another user", true},
+                                           Planted{"foreign666", 65534, 0666, "belongs to another user", true},
+                                           Planted{"ours644", 0, 0644, "has mode 0644, not 0600", false},
+                                           Planted{"ours666", 0, 0666, "has mode 0666, not 0600", false},
+                                           Planted{"staleOurs600", 0, 0600, nullptr, false}),
+                         [](const auto& planted) { return std::string(planted.param.what); });
+
+TEST(SharedMemory, ANewBlockIsPrivateWhateverTheUmask) {
+    std::string name = testName("umask");
+    mode_t old = umask(0277);
+    std::string error;
+    auto block = SharedMemory::createOrOpen(name, 4096, error);
+    umask(old);
+    ASSERT_TRUE(block) << error;
+    struct stat st {};
+    ASSERT_EQ(fstat(block->handle(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
 }  // namespace
 }  // namespace kestrom

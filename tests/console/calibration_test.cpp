@@ -1,10 +1,13 @@
 // Calibration with its watch and notices, and the firmware and logic-program uploads.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -152,6 +155,24 @@ TEST_F(Calibration, UnreadableTooLongOrEmptyUploadsSendNothing) {
     EXPECT_TRUE(historyHas("1 Sorry, couldn't read the input file"));
     EXPECT_TRUE(historyHas("1 " + configFolder + "/missing.cod"));
     EXPECT_TRUE(form->state().slots[1].hasDevice());
+}
+
+TEST_F(Calibration, AFifoOrAFolderAsUploadIsAFileErrorAtOnce) {
+    start({pulsedCamera()});
+    std::string fifo = configFolder + "/fifo.cod";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto begin = std::chrono::steady_clock::now();
+    dialogs.files = {fifo, configFolder};
+    service().FirmwareButton10Click();
+    service().FirmwareButton10Click();
+    dialogs.files = {fifo};
+    service().BitBtn12Click();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    EXPECT_TRUE(lengthsOf(req::SetFirmwareProgram.code).empty());
+    EXPECT_TRUE(lengthsOf(req::SetLcaProgram.code).empty());
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    for (const auto& box : dialogs.boxes) EXPECT_EQ(box.caption, "File Error");
+    EXPECT_TRUE(historyHas("1 " + fifo));
 }
 
 TEST_F(Calibration, FailingUploadClosesTheCameraAndDiscoveryReopensIt) {

@@ -1,5 +1,6 @@
 // The registry stand-in: file format, names without case, reloads, atomic writes, damaged files.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -335,6 +336,42 @@ TEST_F(RegistryStoreTest, TheFirstWriteCreatesTheFolderAndALinkedFileStaysALink)
     ASSERT_FALSE(store.setValue(kUser, kControl, "Left", RegistryValue::number(2)));
     EXPECT_TRUE(std::filesystem::is_symlink(folder.file("user.reg")));
     EXPECT_NE(folder.read("dotfiles/user.reg").find("dword:00000002"), std::string::npos);
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(RegistryStoreTest, SettingsAreTheUsersAloneWhateverTheUmaskOrTheOldFilesMode) {
+    RegistryStore nested(folder.file("a/b"));
+    mode_t old = ::umask(0);
+    RegistryWriteError written = nested.setValue(kUser, kControl, "Left", RegistryValue::number(1));
+    ::umask(old);
+    ASSERT_FALSE(written) << *written;
+    EXPECT_EQ(modeOf(folder.file("a")), 0700u);
+    EXPECT_EQ(modeOf(folder.file("a/b")), 0700u);
+    EXPECT_EQ(modeOf(folder.file("a/b/user.reg")), 0600u);
+
+    // A file an older console left readable by everyone is private after the next save.
+    folder.write("user.reg", std::string(kRegHeader));
+    ASSERT_EQ(::chmod(folder.file("user.reg").c_str(), 0644), 0);
+    ASSERT_FALSE(store.setValue(kUser, kControl, "Left", RegistryValue::number(2)));
+    EXPECT_EQ(modeOf(folder.file("user.reg")), 0600u);
+}
+
+TEST(RegistryStoreOpening, RemovesTheTemporaryFilesOfAKilledWriteAndNothingElse) {
+    test::TempFolder folder;
+    const std::vector<std::string> stale{".user.reg.AbC123", ".user.reg.000000"};
+    const std::vector<std::string> kept{".user.reg.AbC12", ".user.reg.AbC1234", ".user.reg.Ab-123",
+                                        ".system.reg.AbC123", "user.reg", "user.reg.AbC123",
+                                        ".other.AbC123"};
+    for (const auto& name : stale) folder.write(name, "half a file");
+    for (const auto& name : kept) folder.write(name, "kept");
+    RegistryStore store(folder.path());
+    std::vector<std::string> expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folder.names(), expected);
 }
 
 }  // namespace

@@ -150,5 +150,22 @@ TEST(SetupFileReading, InputThatIsNoSetupFileHasAClearOutcomeAndNeverHangs) {
         << "a line of 1 MiB is a line like any other";
 }
 
+TEST(SetupFileWriting, ANewFileTakesTheUmaskAndAReplacedOneKeepsItsMode) {
+    TempFolder folder;
+    struct stat st {};
+    mode_t old = ::umask(027);
+    RegistryWriteError made = saveSetupFile(folder.file("new.setup"), {"GainValue=1"});
+    ::umask(old);
+    ASSERT_FALSE(made) << *made;
+    ASSERT_EQ(::stat(folder.file("new.setup").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    folder.write("shared.setup", "GainValue=1\r\n");
+    ASSERT_EQ(::chmod(folder.file("shared.setup").c_str(), 0664), 0);
+    ASSERT_FALSE(saveSetupFile(folder.file("shared.setup"), {"GainValue=2"}));
+    ASSERT_EQ(::stat(folder.file("shared.setup").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+}
+
 }  // namespace
 }  // namespace kestrom

@@ -1,9 +1,16 @@
 // The configuration file: what it sets, how its errors read, and the cameras of a fresh machine.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "sim_test_support.h"
 
@@ -137,6 +144,37 @@ TEST(ConfigFile, ErrorsNameTheFileAndLine) {
         EXPECT_FALSE(parseConfig(c.text, "x.conf", error)) << c.text;
         EXPECT_EQ(error, c.error);
     }
+}
+
+TEST(ConfigFile, AFifoOrAFolderIsReportedAtOnceInsteadOfWaitedOn) {
+    auto dir = std::filesystem::temp_directory_path() / ("kestrom_sim_fifo_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "folder.conf");
+    ASSERT_EQ(::mkfifo((dir / "fifo.conf").c_str(), 0600), 0);
+    for (const char* name : {"fifo.conf", "folder.conf"}) {
+        SCOPED_TRACE(name);
+        std::string path = (dir / name).string();
+        // In a child, so that a read that blocks fails the test instead of hanging it.
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::string error;
+            bool refused = !loadConfigFile(path, error) && error == path + ": cannot read: not a regular file";
+            ::_exit(refused ? 0 : 1);
+        }
+        int status = 0;
+        bool ended = false;
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!(ended = ::waitpid(child, &status, WNOHANG) == child) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!ended) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            ADD_FAILURE() << "still waiting on " << path << " after 5 s";
+            continue;
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wrong error for " << path;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(ConfigFile, MissingHugeAndBinaryFilesAreReportedNotFatal) {

@@ -1,10 +1,12 @@
 // What a camera keeps across a restart of the driver, and what it does with a damaged state folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "sim_test_support.h"
+#include "simulator/sim_persistence.h"
 
 namespace kestrom::sim::test {
 namespace {
@@ -140,6 +142,23 @@ TEST_F(Persistence, AnUnwritableStateFolderFailsTheWriteAndKeepsTheOldValue) {
     EXPECT_FALSE(block(driver, h, req::SetFactoryInformation, record, &error));
     EXPECT_EQ(error, EIO);
     EXPECT_EQ(driver.factory(0).serialNumber(), 1234);
+}
+
+TEST_F(Persistence, StateFoldersAndFilesAreTheUsersAloneWhateverTheUmask) {
+    StateStore store((dir / "state").string(), 77);
+    mode_t old = ::umask(0);
+    bool saved = store.save("factory.bin", pattern(256, 9));
+    ::umask(old);
+    ASSERT_TRUE(saved);
+    for (const fs::path& folder : {dir, dir / "state", dir / "state" / "77"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0) << folder;
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << folder;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "state" / "77" / "factory.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(store.load("factory.bin", [](const Bytes&) { return true; }), pattern(256, 9));
 }
 
 }  // namespace

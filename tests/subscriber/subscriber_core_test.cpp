@@ -1,5 +1,9 @@
 // The subscriber component against a console in the test's hands: attach, requests, frames, timers and failures.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -7,7 +11,9 @@
 #include <thread>
 
 #include "camera_link/byte_order.h"
+#include "camera_link/console_block.h"
 #include "fake_console.h"
+#include "subscriber/frame_block_view.h"
 #include "subscriber/kestrom3_subscriber.h"
 
 namespace kestrom::test {
@@ -540,6 +546,28 @@ TEST_F(SubscriberCore, ArraysCopiedOnAnotherThreadAreNeverHalfOneFrameAndHalfThe
     stop.store(true);
     reader.join();
     EXPECT_EQ(torn.load(), 0);
+}
+
+TEST(FrameBlockViewOwner, ABlockOfAnotherUserIsNotReadEvenWhenItWasReadBefore) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the block to another user; not run as root here";
+    std::string name = "/kestrom_view_" + std::to_string(getpid()) + "_Kest3_1";
+    int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, frame_block::kSize), 0);
+    FrameBlockView view;
+    std::string error;
+    EXPECT_NE(view.acquire(name, error), nullptr) << error;
+    // Replaced under the same name by a block of another user.
+    close(fd);
+    shm_unlink(name.c_str());
+    fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, frame_block::kSize), 0);
+    ASSERT_EQ(fchown(fd, 65534, 65534), 0);
+    EXPECT_EQ(view.acquire(name, error), nullptr);
+    EXPECT_NE(error.find(name + " belongs to another user"), std::string::npos) << error;
+    close(fd);
+    shm_unlink(name.c_str());
 }
 
 }  // namespace

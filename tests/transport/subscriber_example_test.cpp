@@ -148,5 +148,19 @@ TEST_F(SubscriberExample, EndsWhenTheConsoleClosesTheCamera) {
     EXPECT_TRUE(closeRequests.empty());
 }
 
+TEST_F(SubscriberExample, RefusesAFrameBlockOfAnotherUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the block to another user; not run as root here";
+    ASSERT_EQ(fchown(block->handle(), 65534, 65534), 0);
+    launch(3);
+    ASSERT_TRUE(pumpUntil([&] { return subscriber != 0; }, 10000ms)) << finish().second;
+    EXPECT_EQ(port.send(subscriber, 1326, 1, 1), 0);
+    auto [code, text] = finish();
+    EXPECT_EQ(code, 1) << text;
+    EXPECT_NE(text.find("Kest3_1 belongs to another user"), std::string::npos) << text;
+    EXPECT_EQ(text.find("frame 1 slot 1"), std::string::npos) << text;
+    // It still left the camera's subscribers.
+    EXPECT_EQ(closeRequests, (std::vector<std::pair<std::intptr_t, std::intptr_t>>{{subscriber, 1}}));
+}
+
 }  // namespace
 }  // namespace kestrom::test

@@ -5,6 +5,8 @@
 
 #include <charconv>
 
+#include "platform/regular_file.h"
+
 namespace kestrom {
 
 SetupFileText readSetupFile(const std::string& path) {

@@ -1,0 +1,83 @@
+// The history log file: who may read it, what it is appended to, and names it must not wait on.
+#include "console/history_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kestrom {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct LogFolder {
+    LogFolder() {
+        std::string pattern = (fs::temp_directory_path() / "kestrom-history-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path = pattern;
+    }
+    ~LogFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    fs::path path;
+};
+
+mode_t modeOf(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(HistoryLogFile, ANewLogAndItsFoldersAreTheUsersAloneWhateverTheUmask) {
+    LogFolder folder;
+    fs::path path = folder.path / "state" / "kestrom3" / "history.log";
+    mode_t old = ::umask(0);
+    HistoryLog log;
+    bool opened = log.open(path.string());
+    ::umask(old);
+    ASSERT_TRUE(opened) << log.error();
+    EXPECT_EQ(modeOf(folder.path / "state"), 0700u);
+    EXPECT_EQ(modeOf(folder.path / "state" / "kestrom3"), 0700u);
+    EXPECT_EQ(modeOf(path), 0600u);
+}
+
+TEST(HistoryLogFile, AnOldLogIsAppendedToAndMadePrivate) {
+    LogFolder folder;
+    fs::path path = folder.path / "history.log";
+    std::ofstream(path) << "earlier line\n";
+    fs::permissions(path, fs::perms(0644));
+    {
+        HistoryLog log;
+        ASSERT_TRUE(log.open(path.string())) << log.error();
+        log.write("camera 1234 opened");
+    }
+    EXPECT_EQ(modeOf(path), 0600u);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().rfind("earlier line\n", 0), 0u) << text.str();
+    EXPECT_NE(text.str().find("\tcamera 1234 opened\n"), std::string::npos) << text.str();
+}
+
+TEST(HistoryLogFile, AFifoOrAFolderIsRefusedAtOnce) {
+    LogFolder folder;
+    ASSERT_EQ(::mkfifo((folder.path / "fifo.log").c_str(), 0600), 0);
+    fs::create_directory(folder.path / "folder.log");
+    auto start = std::chrono::steady_clock::now();
+    for (const char* name : {"fifo.log", "folder.log"}) {
+        SCOPED_TRACE(name);
+        HistoryLog log;
+        EXPECT_FALSE(log.open((folder.path / name).string()));
+        EXPECT_NE(log.error().find(name), std::string::npos) << log.error();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+}  // namespace
+}  // namespace kestrom
