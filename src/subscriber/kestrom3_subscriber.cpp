@@ -2,6 +2,7 @@
 #include "subscriber/kestrom3_subscriber.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -31,12 +32,20 @@ TKesTrom3Subscriber::~TKesTrom3Subscriber() {
     if (window_) link_.destroyWindow(window_);
 }
 
+// The console puts its names after KESTROM_SHM_NAMESPACE when that is set; so does every
+// subscriber that is not given a prefix of its own.
+std::string TKesTrom3Subscriber::namePrefix() const {
+    if (!options_.sharedMemoryPrefix.empty()) return options_.sharedMemoryPrefix;
+    const char* space = std::getenv("KESTROM_SHM_NAMESPACE");
+    return space ? space : "";
+}
+
 std::string TKesTrom3Subscriber::commandBlockName() const {
-    return "/" + options_.sharedMemoryPrefix + proto::kCommandBlockName;
+    return "/" + namePrefix() + proto::kCommandBlockName;
 }
 
 std::string TKesTrom3Subscriber::frameBlockName(int slot) const {
-    return "/" + options_.sharedMemoryPrefix + proto::kFrameBlockName + std::to_string(slot);
+    return "/" + namePrefix() + proto::kFrameBlockName + std::to_string(slot);
 }
 
 // FindWindow, and a window of its own that the console can address.

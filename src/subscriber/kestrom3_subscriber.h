@@ -20,7 +20,8 @@
 namespace kestrom {
 
 struct SubscriberOptions {
-    // Shared memory is "/<prefix>KIIICommand" and "/<prefix>Kest3_<slot>"; empty: the console's names.
+    // Shared memory is "/<prefix>KIIICommand" and "/<prefix>Kest3_<slot>"; empty: the console's names
+    // ("/$KESTROM_SHM_NAMESPACE..." when that is set, as the console does).
     std::string sharedMemoryPrefix;
     std::chrono::milliseconds attachRetryInterval{10000};
     std::chrono::milliseconds deferredEventDelay{1};
@@ -125,6 +126,7 @@ public:
 
 private:
     Clock::time_point now() const { return options_.clock ? options_.clock() : Clock::now(); }
+    std::string namePrefix() const;
     std::string commandBlockName() const;
     std::string frameBlockName(int slot) const;
     void locateConsole();

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -56,10 +57,19 @@ ConsoleProcess::ConsoleProcess(const std::string& cameras) {
     ::chmod((folder_ + "/run").c_str(), 0700);
     std::ofstream(folder_ + "/cameras.conf") << cameras;
     socketPath_ = folder_ + "/run/kestrom3/" + socketFileName(kConsoleWindowClass, kConsoleWindowCaption);
+    // Never the names of a console the user runs: the console, the programs started here and this
+    // test's own subscribers all take their shared-memory names after this.
+    ::setenv("KESTROM_SHM_NAMESPACE", ("ksub" + std::to_string(::getpid()) + "_").c_str(), 1);
 }
 
 ConsoleProcess::~ConsoleProcess() {
     if (running()) stop(SIGKILL);
+    // A console that was killed leaves its blocks; they are this test's names only.
+    const std::string space = ::getenv("KESTROM_SHM_NAMESPACE") ? ::getenv("KESTROM_SHM_NAMESPACE") : "";
+    if (!space.empty()) {
+        ::shm_unlink(("/" + space + "KIIICommand").c_str());
+        for (int slot = 1; slot <= 4; ++slot) ::shm_unlink(("/" + space + "Kest3_" + std::to_string(slot)).c_str());
+    }
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
 }
