@@ -186,7 +186,6 @@ void CameraDriver::deliverFrame() {
 void CameraDriver::notifyOtherProcesses() {
     if (remoteReceivers_.empty()) return;
     context_.port.sendToAll(remoteReceivers_, kNewFrameMessage, frameCount_, slot_, &terminate_);
-    remoteReceivers_.clear();
 }
 
 void CameraDriver::carryOutRequests() {
