@@ -569,22 +569,32 @@ RegistryWriteError RegistryStore::createKey(RegistryHive hive, std::string_view 
 
 RegistryWriteError RegistryStore::setValue(RegistryHive hive, std::string_view keyPath,
                                            std::string_view name, const RegistryValue& value) {
+    return setValues(hive, keyPath, {{std::string(name), value}});
+}
+
+RegistryWriteError RegistryStore::setValues(RegistryHive hive, std::string_view keyPath,
+                                            const std::vector<NamedRegistryValue>& values) {
     if (hive == RegistryHive::LocalMachine)
         return std::string("HKEY_LOCAL_MACHINE is read-only for the console");
     std::vector<std::string> path = splitKeyPath(keyPath);
     for (const auto& part : path)
         if (holdsLineBreakOrNul(part)) return std::string("A key name cannot hold a line break");
-    if (holdsLineBreakOrNul(name) ||
-        (value.kind == RegistryValue::Kind::String && holdsLineBreakOrNul(value.text)))
-        return "The value " + std::string(name) + " cannot hold a line break";
+    for (const auto& [name, value] : values)
+        if (holdsLineBreakOrNul(name) ||
+            (value.kind == RegistryValue::Kind::String && holdsLineBreakOrNul(value.text)))
+            return "The value " + name + " cannot hold a line break";
     Loaded loaded = load(hive);
     if (loaded.state == Loaded::State::Unreadable)
         return "Cannot save settings: " + filePath(hive) + " cannot be read";
     bool created;
     Key& key = loaded.hive.ensure(path, created);
-    if (NamedValue* existing = key.find(name); existing && existing->value == value && !created)
-        return std::nullopt;
-    key.set(name, value);
+    bool changed = created;
+    for (const auto& [name, value] : values) {
+        if (NamedValue* existing = key.find(name); existing && existing->value == value) continue;
+        key.set(name, value);
+        changed = true;
+    }
+    if (!changed) return std::nullopt;
     return save(hive, loaded);
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -26,6 +27,11 @@ struct RegistryValue {
     static RegistryValue string(std::string value) { return {Kind::String, std::move(value), 0}; }
     static RegistryValue number(std::uint32_t value) { return {Kind::Dword, {}, value}; }
     bool operator==(const RegistryValue&) const = default;
+};
+
+struct NamedRegistryValue {
+    std::string name;
+    RegistryValue value;
 };
 
 // Set when a write did not take place; the file and every other key are then as they were.
@@ -70,6 +76,10 @@ class RegistryStore {
     // Writing the value a key already holds writes nothing.
     RegistryWriteError setValue(RegistryHive hive, std::string_view keyPath, std::string_view name,
                                 const RegistryValue& value);
+    // Several values of one key in one write of the file: a reader, or a write killed half-way,
+    // sees all of them or none.
+    RegistryWriteError setValues(RegistryHive hive, std::string_view keyPath,
+                                 const std::vector<NamedRegistryValue>& values);
 
   private:
     struct Loaded;

@@ -1,6 +1,9 @@
 // Save As, the save prompt and the recent-file list that loads and saves keep.
 #include "setup_fixture.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace kestrom {
 namespace {
 
@@ -172,6 +175,39 @@ TEST_F(SetupSaveTest, TheListLivesUnderTheSerialNumberAndOnlyItsEntriesAreWritte
     }
     setup.RecordSetupFile("C");
     EXPECT_EQ(recent(), (Lines{"C", "A", "C", "", ""}));
+}
+
+// Counts the files renamed into a folder: every store write ends in one such rename.
+class RenameCounter {
+  public:
+    explicit RenameCounter(const std::string& folder)
+        : fd_(inotify_init1(IN_NONBLOCK)), watch_(inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO)) {}
+    ~RenameCounter() { ::close(fd_); }
+    int renames() const {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n;) {
+                auto* event = reinterpret_cast<inotify_event*>(p);
+                ++count;
+                p += sizeof(inotify_event) + event->len;
+            }
+        return count;
+    }
+    bool watching() const { return fd_ >= 0 && watch_ >= 0; }
+
+  private:
+    int fd_;
+    int watch_;
+};
+
+TEST_F(SetupSaveTest, TheWholeListIsWrittenInOneStoreWrite) {
+    for (const char* name : {"a", "b", "c", "d"}) setup.RecordSetupFile(file(name));
+    RenameCounter counter(config.path());
+    ASSERT_TRUE(counter.watching());
+    setup.RecordSetupFile(file("e"));
+    EXPECT_EQ(counter.renames(), 1) << "a kill between two writes would lose an entry";
+    EXPECT_EQ(recent(), (Lines{file("e"), file("d"), file("c"), file("b"), file("a")}));
 }
 
 }  // namespace

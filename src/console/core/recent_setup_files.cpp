@@ -40,10 +40,11 @@ void RecordSetupFile(TRegCtl& regCtl, std::uint32_t serial, const std::string& f
     for (auto& entry : readEntries(regCtl))
         if (!entry.empty() && entry != file) list.push_back(std::move(entry));
     if (list.size() > kRecentSetupFileCount) list.resize(kRecentSetupFileCount);
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        regCtl.ItemName = entryName(static_cast<int>(i) + 1);
-        regCtl.SetItemValue(list[i]);
-    }
+    // One write: a console killed during it keeps either the old list or the new one whole.
+    std::vector<NamedRegistryValue> items;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        items.push_back({entryName(static_cast<int>(i) + 1), RegistryValue::string(list[i])});
+    regCtl.SetItemValues(items);
 }
 
 std::vector<std::string> readRecentSetupFiles(TRegCtl& regCtl, std::uint32_t serial) {

@@ -24,4 +24,9 @@ void TRegCtl::SetItemValue(const std::string& text) {
         throw RegistryError("Failed to set data for '" + ItemName + "': " + *err);
 }
 
+void TRegCtl::SetItemValues(const std::vector<NamedRegistryValue>& items) {
+    if (RegistryWriteError err = store_.setValues(RegistryHive::CurrentUser, itemKey(), items))
+        throw RegistryError("Failed to set data under " + itemKey() + ": " + *err);
+}
+
 }  // namespace kestrom

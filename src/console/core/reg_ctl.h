@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "console/core/reg_util.h"
 #include "platform/registry_store.h"
@@ -21,6 +22,8 @@ class TRegCtl {
 
     std::string GetItemValue();
     void SetItemValue(const std::string& text);
+    // Several text items of the key in one write; ItemName and ItemValue are left alone.
+    void SetItemValues(const std::vector<NamedRegistryValue>& items);
 
   private:
     std::string itemKey() const;
