@@ -10,12 +10,35 @@ AcquisitionThreads::~AcquisitionThreads() {
     joinAll();
 }
 
+std::shared_ptr<DeviceLease> AcquisitionThreads::leaseOf(DeviceHandle device) const {
+    if (device == kNoDevice) return nullptr;
+    for (const auto& thread : threads_)
+        if (const auto& lease = thread->lease(); lease && lease->device() == device && !lease->letGoAlready())
+            return lease;
+    return nullptr;
+}
+
 CameraDriver* AcquisitionThreads::start(int slot) {
     reap();
-    auto driver = CameraDriver::create(slot, context_, lastError_);
+    std::shared_ptr<DeviceLease> lease;
+    if (context_.state.validSlot(slot)) {
+        // A thread that is still ending may read the same device: both share its lease.
+        DeviceHandle device = context_.state.slots[static_cast<std::size_t>(slot)].Device.load();
+        lease = leaseOf(device);
+        if (!lease && device != kNoDevice) lease = std::make_shared<DeviceLease>(context_.io, device);
+    }
+    auto driver = CameraDriver::create(slot, context_, std::move(lease), lastError_);
     if (!driver) return nullptr;
     threads_.push_back(std::move(driver));
     return threads_.back().get();
+}
+
+void AcquisitionThreads::closeDevice(DeviceHandle device) {
+    if (device == kNoDevice) return;
+    if (auto lease = leaseOf(device))
+        lease->letGo();
+    else
+        context_.io.close(device);
 }
 
 void AcquisitionThreads::terminate(int slot) {

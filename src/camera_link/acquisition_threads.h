@@ -24,6 +24,10 @@ public:
     // already has one or the thread cannot be made (lastError() says why).
     CameraDriver* start(int slot);
 
+    // Closes a device the console has taken from its slot: at once, or, when a thread is inside a
+    // read of it, as that read returns. No thread reads it afterwards.
+    void closeDevice(DeviceHandle device);
+
     // Asks the slot's thread to end and forgets it (the slot's Thread becomes none) without waiting.
     void terminate(int slot);
     void terminateAll();
@@ -40,6 +44,9 @@ public:
     AcquisitionContext& context() { return context_; }
 
 private:
+    // The lease of a device that a thread not yet reaped still holds.
+    std::shared_ptr<DeviceLease> leaseOf(DeviceHandle device) const;
+
     AcquisitionContext context_;
     std::vector<std::unique_ptr<CameraDriver>> threads_;
     std::string lastError_;

@@ -27,7 +27,8 @@ std::string windowLine(WindowHandle window, const char* text) {
 
 }  // namespace
 
-std::unique_ptr<CameraDriver> CameraDriver::create(int slot, AcquisitionContext& context, std::string& error) {
+std::unique_ptr<CameraDriver> CameraDriver::create(int slot, AcquisitionContext& context,
+                                                   std::shared_ptr<DeviceLease> lease, std::string& error) {
     if (slot < kFirstCameraSlot || slot > kLastCameraSlot) {
         error = "No camera slot " + std::to_string(slot);
         return nullptr;
@@ -41,7 +42,7 @@ std::unique_ptr<CameraDriver> CameraDriver::create(int slot, AcquisitionContext&
     if (!block) return nullptr;
     std::memset(block->data(), 0, frame_block::kSize);
 
-    std::unique_ptr<CameraDriver> driver(new CameraDriver(slot, context, std::move(block)));
+    std::unique_ptr<CameraDriver> driver(new CameraDriver(slot, context, std::move(lease), std::move(block)));
     // The slot holds the thread before it runs, so a thread that ends at once still clears its own entry.
     cameraSlot.Thread.store(driver.get());
     try {
@@ -55,9 +56,11 @@ std::unique_ptr<CameraDriver> CameraDriver::create(int slot, AcquisitionContext&
     return driver;
 }
 
-CameraDriver::CameraDriver(int slot, AcquisitionContext& context, std::unique_ptr<SharedMemory> block)
+CameraDriver::CameraDriver(int slot, AcquisitionContext& context, std::shared_ptr<DeviceLease> lease,
+                           std::unique_ptr<SharedMemory> block)
     : context_(context),
       slot_(slot),
+      lease_(std::move(lease)),
       block_(std::move(block)),
       mappingHandle_(block_->handle()),
       frameBlockName_(block_->name()) {}
@@ -123,12 +126,14 @@ void CameraDriver::run() {
 
 bool CameraDriver::readFrame() {
     CameraSlot& s = cameraSlot();
-    DeviceHandle device = s.Device.load();
-    if (s.AcquireState.load() != 1 || device == kNoDevice) return false;
+    // Only the device this thread was started with, and only while its slot still holds it.
+    if (s.AcquireState.load() != 1 || !lease_ || s.Device.load() != lease_->device()) return false;
+    if (!lease_->beginUse()) return false;
     std::uint32_t bytes = 0;
     int error = 0;
     // Straight into the shared block: subscribers read the very bytes the driver wrote.
-    bool ok = context_.io.read(device, block_->data(), frame_block::kSize, bytes, error);
+    bool ok = context_.io.read(lease_->device(), block_->data(), frame_block::kSize, bytes, error);
+    lease_->endUse();
     readStatus_ = ok ? 1u : 0u;
     bytesRead_ = bytes;
     if (ok) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "camera_link/acquisition_context.h"
+#include "camera_link/device_lease.h"
 #include "platform/shared_memory.h"
 
 namespace kestrom {
@@ -32,11 +33,13 @@ public:
     static constexpr std::uint32_t kSkippedStatus = 279;
 
     // Creates or opens the slot's frame block and zeroes it, makes this thread the slot's Thread and
-    // starts it at the lowest priority. Nullptr and error text when the slot is not a camera slot,
-    // already has a Thread, or the block cannot be had. Main thread.
-    static std::unique_ptr<CameraDriver> create(int slot, AcquisitionContext& context, std::string& error);
+    // starts it at the lowest priority. The thread reads only the lease's device, and only while
+    // the slot still holds it; without a lease it reads nothing. Nullptr and error text when the
+    // slot is not a camera slot, already has a Thread, or the block cannot be had. Main thread.
+    static std::unique_ptr<CameraDriver> create(int slot, AcquisitionContext& context,
+                                                std::shared_ptr<DeviceLease> lease, std::string& error);
 
-    // Terminates and joins: only once the thread cannot be blocked in a read (its device closed).
+    // Terminates and joins: only once the thread cannot be blocked in a read (its device let go).
     ~CameraDriver();
     CameraDriver(const CameraDriver&) = delete;
     CameraDriver& operator=(const CameraDriver&) = delete;
@@ -61,6 +64,8 @@ public:
     std::vector<Subscriber> subscribers() const;
 
     int slot() const { return slot_; }
+    // The device this thread was started with; nullptr when it had none.
+    const std::shared_ptr<DeviceLease>& lease() const { return lease_; }
     // What the console hands a subscriber that asks for the slot's frame block.
     int mappingHandle() const { return mappingHandle_; }
     const std::string& frameBlockName() const { return frameBlockName_; }
@@ -68,7 +73,8 @@ public:
     std::uint64_t passes() const { return passes_.load(); }
 
 private:
-    CameraDriver(int slot, AcquisitionContext& context, std::unique_ptr<SharedMemory> block);
+    CameraDriver(int slot, AcquisitionContext& context, std::shared_ptr<DeviceLease> lease,
+                 std::unique_ptr<SharedMemory> block);
 
     void run();
     bool readFrame();
@@ -83,6 +89,7 @@ private:
 
     AcquisitionContext& context_;
     const int slot_;
+    const std::shared_ptr<DeviceLease> lease_;
 
     mutable std::mutex lock_;   // subscribers_ and the three request stacks
     std::array<std::optional<Subscriber>, kMaxSubscribers> subscribers_;

@@ -318,8 +318,7 @@ void TLogoAppForm::setHourglass(bool on) {
 void TLogoAppForm::setCloseCameraEnabled(bool enabled) { Closecamera1->setEnabled(enabled); }
 
 void TLogoAppForm::closeSlotDevice(int slot) {
-    DeviceHandle device = state_.slots[slot].Device.exchange(kNoDevice);
-    if (device != kNoDevice) services_.io.close(device);
+    threads_.closeDevice(state_.slots[slot].Device.exchange(kNoDevice));
 }
 
 void TLogoAppForm::CloseCameraExecute() {

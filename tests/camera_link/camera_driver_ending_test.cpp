@@ -94,6 +94,44 @@ TEST_F(Ending, PulledOutCameraFailsReadsUntilTheConsoleClosesIt) {
     EXPECT_EQ(window.messages, (std::vector<Message>{{1330, window.handle, 1}}));
 }
 
+TEST_F(Ending, ADeviceIsClosedOnlyOnceTheReadInsideItHasReturned) {
+    auto [camera, thread, window] = subscribedCamera();
+    ASSERT_TRUE(device.waitForReader(camera));
+
+    threads.terminate(1);
+    threads.closeDevice(state.slots[1].Device.exchange(kNoDevice));
+    EXPECT_TRUE(device.isOpen(camera)) << "closed under a read that still runs";
+
+    device.pushFrame(camera, Frame::make(1));   // the read returns
+    ASSERT_TRUE(eventually([&] { return threads.reap() == 1; }));
+    mainThread.runPending();
+    EXPECT_FALSE(device.isOpen(camera));
+    EXPECT_EQ(device.closeCalls(camera), 1);
+    EXPECT_EQ(device.readsOfClosed(camera), 0);
+}
+
+TEST_F(Ending, ADeviceNoThreadReadsIsClosedAtOnce) {
+    state.currentSlot = 1;
+    DeviceHandle camera = openCamera(1);
+    threads.closeDevice(state.slots[1].Device.exchange(kNoDevice));
+    EXPECT_EQ(device.closeCalls(camera), 1);
+}
+
+TEST_F(Ending, AThreadReadsOnlyTheDeviceItWasStartedWith) {
+    auto [first, thread, window] = subscribedCamera();
+    frameThrough(first, Frame::make(1));
+
+    // Another camera comes into the slot while the thread of the first one, pulled out, still runs.
+    DeviceHandle second = openCamera(1);
+    device.pushFrame(second, Frame::make(2));
+    device.detach(first);
+    const std::uint64_t passes = thread->passes();
+    ASSERT_TRUE(eventually([&] { return thread->passes() > passes + 20; }));
+    mainThread.runPending();
+    EXPECT_EQ(device.readCalls(second), 0);
+    EXPECT_EQ(window.frames(), 1);
+}
+
 TEST_F(Ending, AThreadThatEndsClearsItsSlot) {
     openCamera(1);
     CameraDriver* thread = startThread(1);

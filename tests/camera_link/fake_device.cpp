@@ -75,6 +75,7 @@ bool FakeDevice::read(DeviceHandle device, void* buffer, std::uint32_t length, s
     }
     Camera& camera = it->second;
     ++camera.readCalls;
+    if (!camera.open) ++camera.readsOfClosed;
     changed_.notify_all();
     auto fail = [&](int code) {
         ++camera.failedReads;
@@ -105,7 +106,10 @@ bool FakeDevice::read(DeviceHandle device, void* buffer, std::uint32_t length, s
 
 void FakeDevice::close(DeviceHandle device) {
     std::lock_guard lock(mutex_);
-    if (auto it = cameras_.find(device); it != cameras_.end()) it->second.open = false;
+    if (auto it = cameras_.find(device); it != cameras_.end()) {
+        it->second.open = false;
+        ++it->second.closeCalls;
+    }
     changed_.notify_all();
 }
 
@@ -144,17 +148,25 @@ void FakeDevice::answerAcquire(std::int32_t value) {
     acquireAnswer_ = value;
 }
 
-int FakeDevice::readCalls(DeviceHandle device) const {
+int FakeDevice::count(DeviceHandle device, int Camera::*counter) const {
     std::lock_guard lock(mutex_);
     auto it = cameras_.find(device);
-    return it == cameras_.end() ? 0 : it->second.readCalls;
+    return it == cameras_.end() ? 0 : it->second.*counter;
 }
 
-int FakeDevice::failedReads(DeviceHandle device) const {
+int FakeDevice::readCalls(DeviceHandle device) const { return count(device, &Camera::readCalls); }
+
+bool FakeDevice::isOpen(DeviceHandle device) const {
     std::lock_guard lock(mutex_);
     auto it = cameras_.find(device);
-    return it == cameras_.end() ? 0 : it->second.failedReads;
+    return it != cameras_.end() && it->second.open;
 }
+
+int FakeDevice::closeCalls(DeviceHandle device) const { return count(device, &Camera::closeCalls); }
+
+int FakeDevice::readsOfClosed(DeviceHandle device) const { return count(device, &Camera::readsOfClosed); }
+
+int FakeDevice::failedReads(DeviceHandle device) const { return count(device, &Camera::failedReads); }
 
 std::int32_t FakeDevice::acquire(DeviceHandle device) const {
     std::lock_guard lock(mutex_);

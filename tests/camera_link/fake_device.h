@@ -48,6 +48,11 @@ public:
     void closeAll();
 
     int readCalls(DeviceHandle device) const;
+    bool isOpen(DeviceHandle device) const;
+    int closeCalls(DeviceHandle device) const;
+    // Reads begun on a device after it was closed: with handle numbers given out again, such a
+    // read would read another camera.
+    int readsOfClosed(DeviceHandle device) const;
     int failedReads(DeviceHandle device) const;
     std::int32_t acquire(DeviceHandle device) const;
     std::vector<std::uint32_t> requests() const;   // codes, in order
@@ -66,8 +71,12 @@ private:
         int readCalls = 0;
         int waiting = 0;
         int failedReads = 0;
+        int closeCalls = 0;
+        int readsOfClosed = 0;
         std::int32_t acquire = 0;
     };
+
+    int count(DeviceHandle device, int Camera::*counter) const;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
