@@ -64,7 +64,11 @@ public:
 
     ConsoleState& state() { return state_; }
     DriverCalls& calls() { return calls_; }
-    TCameraTab* cameraTab(int tab) const { return tabs_[static_cast<std::size_t>(tab - 1)]; }
+    // Camera tabs are 1 to 4; any other number has no tab.
+    TCameraTab* cameraTab(int tab) const {
+        return tab >= 1 && tab <= static_cast<int>(tabs_.size()) ? tabs_[static_cast<std::size_t>(tab - 1)]
+                                                                 : nullptr;
+    }
     // The current tab's controls; tab 1's while the History tab is shown.
     TCameraTab* currentTab() const override { return currentTab_; }
     TSettingsPanel& panel() { return *panel_; }

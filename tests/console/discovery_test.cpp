@@ -115,6 +115,7 @@ TEST_F(Discovery, TabSwitchWritesItsLineAndMovesTheControlReferences) {
     EXPECT_EQ(form->currentTab(), form->cameraTab(1));
     EXPECT_FALSE(form->action("Closecamera1")->isEnabled());
     EXPECT_TRUE(form->action("Refresh5")->isEnabled());
+    for (int noTab : {0, 5, -1, 1 << 30, -(1 << 30)}) EXPECT_EQ(form->cameraTab(noTab), nullptr) << noTab;
 }
 
 TEST_F(Discovery, StatusBarDoubleClickTogglesDebugLogging) {
