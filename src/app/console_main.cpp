@@ -13,7 +13,7 @@
 
 #include "app/shutdown_signals.h"
 #include "app/sim_config_watcher.h"
-#include "console/history_log.h"
+#include "console/core/history_log.h"
 #include "console/logo_app_form.h"
 #include "console/qt_dialogs.h"
 #include "platform/delay_service.h"

@@ -17,7 +17,7 @@
 #include "console/settings_panel.h"
 #include "console/core/reg_util.h"
 #include "console/core/setup_files.h"
-#include "console/history_log.h"
+#include "console/core/history_log.h"
 #include "platform/delay_service.h"
 #include "platform/device_io.h"
 #include "platform/dialog_service.h"

@@ -12,9 +12,9 @@
 
 #include "camera_link/acquisition.h"
 #include "console/camera_tab.h"
-#include "console/gain_model.h"
+#include "console/core/gain_model.h"
 #include "console/hourglass.h"
-#include "console/number_text.h"
+#include "console/core/number_text.h"
 #include "console/settings_panel.h"
 
 namespace kestrom {

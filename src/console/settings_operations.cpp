@@ -8,7 +8,7 @@
 #include "camera_link/acquisition.h"
 #include "console/camera_tab.h"
 #include "console/hourglass.h"
-#include "console/number_text.h"
+#include "console/core/number_text.h"
 #include "console/settings_panel.h"
 
 namespace kestrom {

@@ -11,7 +11,7 @@
 #include <cerrno>
 
 #include "console/camera_tab.h"
-#include "console/gain_model.h"
+#include "console/core/gain_model.h"
 #include "console_fixture.h"
 
 namespace kestrom::testing {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
-#include "console/gain_model.h"
+#include "console/core/gain_model.h"
 
 namespace kestrom {
 namespace {

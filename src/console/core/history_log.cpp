@@ -1,5 +1,5 @@
 // Appends history lines to the log file.
-#include "console/history_log.h"
+#include "console/core/history_log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,13 +20,22 @@ HistoryLog::~HistoryLog() {
 }
 
 bool HistoryLog::open(const std::string& path) {
+    path_ = path;
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    std::string folderError;
+    if (!makePrivateFolders(folder, folderError)) {
+        error_ = "Cannot open history log " + path + ": " + folderError;
+        return false;
+    }
+    return openFile(true);
+}
+
+bool HistoryLog::openFile(bool announce) {
+    const std::string& path = path_;
     auto fail = [&](const std::string& why) {
         error_ = "Cannot open history log " + path + ": " + why;
         return false;
     };
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    std::string folderError;
-    if (!makePrivateFolders(folder, folderError)) return fail(folderError);
     // What happened on the cameras is the user's business alone; non-blocking, so that a FIFO
     // under the log's name cannot hold the console in open().
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
@@ -44,8 +53,23 @@ bool HistoryLog::open(const std::string& path) {
         ::close(fd);
         return fail(std::strerror(err));
     }
-    write("---- console started ----");
+    bytes_ = static_cast<std::uint64_t>(st.st_size);
+    if (announce) write("---- console started ----");
     return true;
+}
+
+void HistoryLog::turnOver() {
+    std::fclose(file_);
+    file_ = nullptr;
+    auto numbered = [&](int n) { return path_ + "." + std::to_string(n); };
+    std::remove(numbered(keptFiles_).c_str());
+    for (int n = keptFiles_ - 1; n >= 1; --n) std::rename(numbered(n).c_str(), numbered(n + 1).c_str());
+    if (keptFiles_ >= 1)
+        std::rename(path_.c_str(), numbered(1).c_str());
+    else
+        std::remove(path_.c_str());
+    // A log that cannot be opened again stays closed; the window still shows the history.
+    if (openFile(false)) write("---- continued from " + numbered(1) + " ----");
 }
 
 void HistoryLog::write(const std::string& line) {
@@ -55,8 +79,10 @@ void HistoryLog::write(const std::string& line) {
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::fprintf(file_, "%s\t%s\n", stamp, line.c_str());
+    int written = std::fprintf(file_, "%s\t%s\n", stamp, line.c_str());
     std::fflush(file_);
+    if (written > 0) bytes_ += static_cast<std::uint64_t>(written);
+    if (bytes_ >= maxBytes_) turnOver();
 }
 
 std::string HistoryLog::defaultPath() {

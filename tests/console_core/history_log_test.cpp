@@ -1,5 +1,5 @@
 // The history log file: who may read it, what it is appended to, and names it must not wait on.
-#include "console/history_log.h"
+#include "console/core/history_log.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace kestrom {
 namespace {
@@ -77,6 +79,36 @@ TEST(HistoryLogFile, AFifoOrAFolderIsRefusedAtOnce) {
         EXPECT_NE(log.error().find(name), std::string::npos) << log.error();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+std::vector<std::string> linesOf(const fs::path& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find('\t') + 1));
+    return lines;
+}
+
+TEST(HistoryLogFile, AFullLogIsTurnedOverAndTheNewestLinesStayInOrderWithoutAGap) {
+    LogFolder folder;
+    fs::path path = folder.path / "history.log";
+    {
+        HistoryLog log(1000, 2);
+        ASSERT_TRUE(log.open(path.string())) << log.error();
+        for (int i = 0; i < 200; ++i) log.write("line " + std::to_string(i));
+    }
+    EXPECT_FALSE(fs::exists(folder.path / "history.log.3")) << "only two old files are kept";
+    std::vector<std::string> kept;
+    for (const char* name : {"history.log.2", "history.log.1", "history.log"}) {
+        SCOPED_TRACE(name);
+        EXPECT_LT(fs::file_size(folder.path / name), 1100u);
+        EXPECT_EQ(modeOf(folder.path / name), 0600u);
+        for (const auto& line : linesOf(folder.path / name))
+            if (line.rfind("line ", 0) == 0) kept.push_back(line);
+    }
+    ASSERT_GT(kept.size(), 20u);
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(kept[i], "line " + std::to_string(200 - kept.size() + i)) << "lost or reordered at " << i;
+    EXPECT_EQ(linesOf(path).front(), "---- continued from " + path.string() + ".1 ----");
 }
 
 }  // namespace

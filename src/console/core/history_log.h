@@ -1,14 +1,22 @@
 // The history written to a plain-text file as it happens, so field service can read it later.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace kestrom {
 
+// The log keeps every line; with debug lines on that is a line per subscriber per frame, so the
+// file is turned over by size: history.log becomes history.log.1, the older ones move up one, and
+// the oldest beyond the kept count is removed.
 class HistoryLog {
 public:
-    HistoryLog() = default;
+    static constexpr std::uint64_t kDefaultMaxBytes = 16u << 20;
+    static constexpr int kDefaultKeptFiles = 5;
+
+    explicit HistoryLog(std::uint64_t maxBytes = kDefaultMaxBytes, int keptFiles = kDefaultKeptFiles)
+        : maxBytes_(maxBytes), keptFiles_(keptFiles) {}
     ~HistoryLog();
     HistoryLog(const HistoryLog&) = delete;
     HistoryLog& operator=(const HistoryLog&) = delete;
@@ -24,6 +32,13 @@ public:
     static std::string defaultPath();
 
 private:
+    bool openFile(bool announce);
+    void turnOver();
+
+    const std::uint64_t maxBytes_;
+    const int keptFiles_;
+    std::string path_;
+    std::uint64_t bytes_ = 0;
     std::FILE* file_ = nullptr;
     std::string error_;
 };

@@ -1,5 +1,5 @@
 // Conversions of the gain model.
-#include "console/gain_model.h"
+#include "console/core/gain_model.h"
 
 #include <cmath>
 #include <string>
