@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 
 namespace kestrom::bench {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "camera_link/acquisition_threads.h"
-#include "camera_link/requests.h"
+#include "camera_records/requests.h"
 #include "simulator/sim_driver.h"
 #include "timed_device.h"
 

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 
 namespace kestrom::bench {
 

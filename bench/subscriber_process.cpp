@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 #include "platform/shared_memory.h"
 #include "platform/transport_client.h"
 

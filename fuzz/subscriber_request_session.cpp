@@ -10,7 +10,7 @@
 #include <memory>
 #include <unistd.h>
 
-#include "camera_link/subscriber_protocol.h"
+#include "camera_records/subscriber_protocol.h"
 #include "console/logo_app_form.h"
 #include "platform/delay_service.h"
 #include "platform/dialog_service.h"

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "camera_link/byte_order.h"
-#include "camera_link/console_block.h"
+#include "camera_records/byte_order.h"
+#include "camera_records/console_block.h"
 
 namespace kestrom {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "camera_link/console_state.h"
-#include "camera_link/requests.h"
+#include "camera_records/requests.h"
 #include "platform/device_io.h"
 
 namespace kestrom {

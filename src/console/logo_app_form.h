@@ -11,7 +11,7 @@
 #include "camera_link/acquisition_host.h"
 #include "camera_link/acquisition_threads.h"
 #include "camera_link/console_state.h"
-#include "camera_link/subscriber_protocol.h"
+#include "camera_records/subscriber_protocol.h"
 #include "camera_link/driver_calls.h"
 #include "console/service_buttons.h"
 #include "console/settings_panel.h"

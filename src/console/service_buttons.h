@@ -8,7 +8,7 @@
 
 #include "camera_link/acquisition.h"
 #include "camera_link/camera_driver.h"
-#include "camera_link/subscriber_protocol.h"
+#include "camera_records/subscriber_protocol.h"
 #include "camera_link/console_state.h"
 #include "camera_link/driver_calls.h"
 #include "platform/delay_service.h"

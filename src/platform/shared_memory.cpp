@@ -19,9 +19,10 @@ namespace {
 
 // Owners of each name in this process; the last one to close removes the name.
 std::mutex ownersMutex;
+// Never destroyed: a block held by an object that outlives main() (a static) still finds it.
 std::map<std::string, int>& owners() {
-    static std::map<std::string, int> counts;
-    return counts;
+    static auto* counts = new std::map<std::string, int>;
+    return *counts;
 }
 
 std::string failure(const std::string& what, const std::string& name, int error) {

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "camera_link/console_block.h"
-#include "camera_link/factory_info.h"
+#include "camera_records/console_block.h"
+#include "camera_records/factory_info.h"
 #include "simulator/sim_corrections.h"
 #include "simulator/sim_detector.h"
 #include "simulator/sim_driver.h"

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "camera_link/byte_order.h"
+#include "camera_records/byte_order.h"
 #include "simulator/sim_pixels.h"
 
 namespace kestrom::sim {

@@ -6,7 +6,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "camera_link/requests.h"
+#include "camera_records/requests.h"
 #include "simulator/sim_camera.h"
 #include "simulator/sim_clock.h"
 

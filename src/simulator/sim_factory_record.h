@@ -1,7 +1,7 @@
 // The factory information record a configured camera leaves the factory with.
 #pragma once
 
-#include "camera_link/factory_info.h"
+#include "camera_records/factory_info.h"
 #include "simulator/sim_driver.h"
 
 namespace kestrom::sim {

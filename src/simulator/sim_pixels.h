@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 
 namespace kestrom::sim {
 

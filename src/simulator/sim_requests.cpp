@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "camera_link/requests.h"
+#include "camera_records/requests.h"
 #include "simulator/sim_camera.h"
 
 namespace kestrom::sim {

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "camera_link/byte_order.h"
-#include "camera_link/factory_info.h"
+#include "camera_records/byte_order.h"
+#include "camera_records/factory_info.h"
 #include "platform/shared_memory.h"
-#include "camera_link/subscriber_protocol.h"
+#include "camera_records/subscriber_protocol.h"
 
 namespace kestrom {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 #include "subscriber/console_link.h"
 #include "subscriber/frame_block_view.h"
 #include "subscriber/subscriber_arrays.h"

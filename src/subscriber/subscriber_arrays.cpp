@@ -1,7 +1,7 @@
 // The data array taken from a frame's pixels.
 #include "subscriber/subscriber_arrays.h"
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 
 namespace kestrom {
 

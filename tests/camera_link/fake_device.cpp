@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "camera_link/byte_order.h"
-#include "camera_link/requests.h"
+#include "camera_records/byte_order.h"
+#include "camera_records/requests.h"
 
 namespace kestrom::test {
 

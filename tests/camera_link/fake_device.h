@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 #include "platform/device_io.h"
 
 namespace kestrom::test {

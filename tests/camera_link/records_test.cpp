@@ -3,10 +3,10 @@
 
 #include <set>
 
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 #include "camera_link/history.h"
-#include "camera_link/factory_info.h"
-#include "camera_link/requests.h"
+#include "camera_records/factory_info.h"
+#include "camera_records/requests.h"
 
 namespace kestrom {
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "camera_link/subscriber_protocol.h"
+#include "camera_records/subscriber_protocol.h"
 #include "fuzz/subscriber_request_session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);

@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "camera_link/byte_order.h"
+#include "camera_records/byte_order.h"
 #include "sim_test_support.h"
 
 namespace kestrom::sim::test {

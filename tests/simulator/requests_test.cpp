@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cmath>
 
-#include "camera_link/byte_order.h"
+#include "camera_records/byte_order.h"
 #include "sim_test_support.h"
 
 namespace kestrom::sim::test {

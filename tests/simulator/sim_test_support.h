@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "camera_link/console_block.h"
-#include "camera_link/requests.h"
+#include "camera_records/console_block.h"
+#include "camera_records/requests.h"
 #include "simulator/sim_driver.h"
 
 namespace kestrom::sim::test {

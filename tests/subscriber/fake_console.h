@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "camera_link/console_block.h"
-#include "camera_link/factory_info.h"
+#include "camera_records/console_block.h"
+#include "camera_records/factory_info.h"
 #include "platform/shared_memory.h"
 #include "subscriber/console_link.h"
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <thread>
 
-#include "camera_link/byte_order.h"
-#include "camera_link/console_block.h"
+#include "camera_records/byte_order.h"
+#include "camera_records/console_block.h"
 #include "fake_console.h"
 #include "subscriber/frame_block_view.h"
 #include "subscriber/kestrom3_subscriber.h"

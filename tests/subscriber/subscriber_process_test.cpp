@@ -6,7 +6,7 @@
 #include <sstream>
 #include <thread>
 
-#include "camera_link/byte_order.h"
+#include "camera_records/byte_order.h"
 #include "console_process.h"
 #include "subscriber/kestrom3_subscriber.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "camera_link/factory_info.h"
+#include "camera_records/factory_info.h"
 #include "running_console.h"
 
 namespace kestrom::test {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "camera_link/console_block.h"
-#include "camera_link/subscriber_protocol.h"
+#include "camera_records/console_block.h"
+#include "camera_records/subscriber_protocol.h"
 #include "platform/transport_client.h"
 
 namespace kestrom::test {

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "camera_link/console_block.h"
-#include "camera_link/factory_info.h"
+#include "camera_records/console_block.h"
+#include "camera_records/factory_info.h"
 #include "camera_link/history.h"
 
 namespace kestrom {

@@ -1,5 +1,5 @@
 // Look-up in the request catalogue.
-#include "camera_link/requests.h"
+#include "camera_records/requests.h"
 
 namespace kestrom {
 

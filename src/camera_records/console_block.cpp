@@ -1,10 +1,10 @@
 // Host-order accessors of the status block.
-#include "camera_link/console_block.h"
+#include "camera_records/console_block.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "camera_link/byte_order.h"
+#include "camera_records/byte_order.h"
 
 namespace kestrom {
 

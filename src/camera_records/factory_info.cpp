@@ -1,9 +1,9 @@
 // Host-order accessors of the factory information record.
-#include "camera_link/factory_info.h"
+#include "camera_records/factory_info.h"
 
 #include <cstring>
 
-#include "camera_link/byte_order.h"
+#include "camera_records/byte_order.h"
 
 namespace kestrom {
 
