@@ -63,7 +63,7 @@ std::string itemsFault(std::string_view text) {
 
     ScriptedDialogs dialogs;
     TPaletteMap map(dialogs);
-    map.SetItems(items);
+    map.setItems(items);
     map.GetAPalette();
     if (dialogs.boxes.size() != (junk.empty() ? 0u : 1u)) return "junk named " + std::to_string(dialogs.boxes.size()) + " times";
     if (!junk.empty() && dialogs.boxes[0].text.size() > 600) return "junk message too long";

@@ -74,7 +74,7 @@ TEST_F(PaletteFileTest, SavedAndLoadedPalettesAreTheSameUnderAnyName) {
 TEST_F(PaletteFileTest, LoadingKeepsThePaletteInUseUntilItIsRebuilt) {
     const std::string file = folder.file("sample.pal");
     ASSERT_TRUE(writePaletteFile(file, samplePalette()) == std::nullopt);
-    map.SetItems({"11 9 9 9"});
+    map.setItems({"11 9 9 9"});
     PaletteHandle before = map.GetAPalette();
     ASSERT_NE(map.LoadPalette(file), nullptr);
     EXPECT_EQ(map.GetAPalette(), before);
@@ -121,7 +121,7 @@ TEST_F(PaletteFileTest, FilesThatAreNoPaletteFilesAreNamedAndChangeNothing) {
         const std::string name = std::string("bad ") + c.what + ".pal";
         c.make(folder, name);
         map.SetPalette(samplePalette());
-        map.SetItems({"1 2 3 4", "my own line"});
+        map.setItems({"1 2 3 4", "my own line"});
         dialogs.boxes.clear();
 
         EXPECT_EQ(map.LoadPalette(folder.file(name)), nullptr);
@@ -138,7 +138,7 @@ TEST_F(PaletteFileTest, FilesThatAreNoPaletteFilesAreNamedAndChangeNothing) {
 }
 
 TEST_F(PaletteFileTest, TheTextPaletteIsOneLinePerEntryEndedByCrLf) {
-    map.SetItems({"0 1 2 3", "junk stays as it is"});
+    map.setItems({"0 1 2 3", "junk stays as it is"});
     ASSERT_TRUE(map.SaveToFile(folder.file("text palette ä.txt")));
     EXPECT_EQ(folder.read("text palette ä.txt"), "0 1 2 3\r\njunk stays as it is\r\n");
 }

@@ -28,7 +28,7 @@ class PaletteMapTest : public ::testing::Test {
 
     // The block as the next palette build makes it from these lines.
     const LogPalette& rebuiltWith(std::vector<std::string> lines) {
-        map.SetItems(std::move(lines));
+        map.setItems(std::move(lines));
         map.FreePalette();
         map.GetAPalette();
         return map.GetLogPalette();
@@ -37,7 +37,7 @@ class PaletteMapTest : public ::testing::Test {
 
 TEST_F(PaletteMapTest, OneLineChangesItsEntryAndNoOther) {
     map.SetPalette(distinctBlock());
-    map.SetItems({"140 255 0 0"});
+    map.setItems({"140 255 0 0"});
     EXPECT_EQ(map.AboveScale(), 0x0000FFu);   // red
     LogPalette expected = distinctBlock();
     expected.entries[140] = {255, 0, 0, kNoCollapse};
@@ -173,7 +173,7 @@ TEST_F(PaletteMapTest, SetPaletteWritesOneLinePerEntry) {
 
 TEST_F(PaletteMapTest, BuildingCountsUsersAndTheLastReturnDeletes) {
     EXPECT_EQ(map.users(), 0);
-    map.SetItems({"141 1 2 3"});
+    map.setItems({"141 1 2 3"});
     EXPECT_EQ(map.Background2D(), colorOf({1, 2, 3, 0}));
     EXPECT_EQ(map.users(), 1) << "a colour property built the palette";
     map.TextColor2D();
@@ -190,7 +190,7 @@ TEST_F(PaletteMapTest, BuildingCountsUsersAndTheLastReturnDeletes) {
     EXPECT_EQ(map.users(), 1);
 
     // Lines changed now take effect only with the next build.
-    map.SetItems({"141 9 9 9"});
+    map.setItems({"141 9 9 9"});
     EXPECT_EQ(map.hPalette(), h);
     EXPECT_EQ(h->color(141), colorOf({1, 2, 3, 0}));
     map.ReturnPalette(h);

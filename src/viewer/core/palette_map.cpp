@@ -11,7 +11,7 @@ constexpr const char* kCannotOpenOutputFile = "Cannot open output file.\n";
 
 }  // namespace
 
-void TPaletteMap::SetItems(std::vector<std::string> lines) {
+void TPaletteMap::setItems(std::vector<std::string> lines) {
     Items_ = std::move(lines);
     itemsChecked_ = false;
 }
@@ -83,7 +83,7 @@ void TPaletteMap::SetPalette(const LogPalette& block) { takeBlock(block); }
 
 void TPaletteMap::takeBlock(const LogPalette& block) {
     block_ = block;
-    SetItems(itemsFromPalette(block_));
+    setItems(itemsFromPalette(block_));
 }
 
 bool TPaletteMap::reportSaveFailure(const std::string& file) {

@@ -21,7 +21,7 @@ class TPaletteMap {
     TPaletteMap& operator=(const TPaletteMap&) = delete;
 
     const std::vector<std::string>& Items() const { return Items_; }
-    void SetItems(std::vector<std::string> lines);
+    void setItems(std::vector<std::string> lines);
 
     int Entries() const { return kRampEntries; }
     // Each read counts one more user.

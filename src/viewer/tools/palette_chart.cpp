@@ -5,6 +5,7 @@
 #include <QtGui/QPainter>
 
 #include <cstdio>
+#include <iterator>
 
 #include "viewer/core/pal.h"
 
