@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <functional>
@@ -83,10 +84,14 @@ TEST_F(PaletteFileTest, LoadingKeepsThePaletteInUseUntilItIsRebuilt) {
     EXPECT_EQ(map.GetAPalette()->color(11), 0x3C0028u);
 }
 
+// Permissions do not stop root, so the cases that rest on them run for other users only.
+bool permissionsStopUs() { return ::geteuid() != 0; }
+
 struct BadFile {
     const char* what;
     std::function<void(const TempFolder&, const std::string& name)> make;
     std::string message;
+    bool needsPermissions = false;
 };
 
 TEST_F(PaletteFileTest, FilesThatAreNoPaletteFilesAreNamedAndChangeNothing) {
@@ -100,6 +105,12 @@ TEST_F(PaletteFileTest, FilesThatAreNoPaletteFilesAreNamedAndChangeNothing) {
          "Cannot open input file.\n"},
         {"a FIFO", [](const TempFolder& f, const std::string& n) { ::mkfifo(f.file(n).c_str(), 0600); },
          "Cannot open input file.\n"},
+        {"unreadable",
+         [good](const TempFolder& f, const std::string& n) {
+             f.write(n, good);
+             ::chmod(f.file(n).c_str(), 0);
+         },
+         "Cannot open input file.\n", true},
         {"empty", bytes(""), "Not a palette file: it holds 0 bytes, a palette file holds 1032.\n"},
         {"one byte short", bytes(good.substr(0, 1031)),
          "Not a palette file: it holds 1031 bytes, a palette file holds 1032.\n"},
@@ -118,6 +129,7 @@ TEST_F(PaletteFileTest, FilesThatAreNoPaletteFilesAreNamedAndChangeNothing) {
     };
     for (const BadFile& c : cases) {
         SCOPED_TRACE(c.what);
+        if (c.needsPermissions && !permissionsStopUs()) continue;
         const std::string name = std::string("bad ") + c.what + ".pal";
         c.make(folder, name);
         map.SetPalette(samplePalette());
@@ -146,6 +158,7 @@ TEST_F(PaletteFileTest, TheTextPaletteIsOneLinePerEntryEndedByCrLf) {
 struct SaveCase {
     const char* what;
     std::function<std::string(const TempFolder&)> target;
+    bool needsPermissions = false;
 };
 
 TEST_F(PaletteFileTest, SavesThatCannotOpenTheirFileSaySoAndLeaveNothing) {
@@ -161,9 +174,16 @@ TEST_F(PaletteFileTest, SavesThatCannotOpenTheirFileSaySoAndLeaveNothing) {
              f.write("plain", "x");
              return f.file("plain/x.pal");
          }},
+        {"a read-only folder",
+         [](const TempFolder& f) {
+             ::mkdir(f.file("read-only").c_str(), 0500);
+             return f.file("read-only/x.pal");
+         },
+         true},
     };
     map.SetPalette(samplePalette());
     for (const SaveCase& c : cases) {
+        if (c.needsPermissions && !permissionsStopUs()) continue;
         const std::string file = c.target(folder);
         const std::vector<std::string> before = folder.names();
         for (auto save : {&TPaletteMap::SavePalette, &TPaletteMap::SaveToFile}) {
