@@ -158,6 +158,26 @@ TEST_F(AgainstAConsole, TheWatchProgramPrintsOneLinePerFrameOfTheChosenCamera) {
     }
 }
 
+int linesHolding(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(AgainstAConsole, TheWatchProgramSaysGoodbyeWhenInterrupted) {
+    for (const char* signal : {"INT", "TERM"}) {
+        SCOPED_TRACE(signal);
+        const int goneBefore = linesHolding(console->historyLog(), " is gone; removed.");
+        auto result = console->run({"/usr/bin/timeout", "-s", signal, "2", KESTROM_WATCH_BINARY, "--socket", console->socketPath()}, 10s);
+        EXPECT_EQ(result.exitCode, 124) << "ended by the signal, not before: " << result.err;
+        EXPECT_NE(result.out.find("frame "), std::string::npos) << result.out;
+        EXPECT_EQ(result.out.find("camera closed"), std::string::npos) << result.out;
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(linesHolding(console->historyLog(), " is gone; removed."), goneBefore)
+            << "the console was not told:\n" << console->historyLog();
+    }
+}
+
 TEST_F(AgainstAConsole, ACProgramUsesTheSharedLibrary) {
     auto result = console->run({KESTROM_C_TEST_BINARY, console->socketPath()}, 10s);
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;

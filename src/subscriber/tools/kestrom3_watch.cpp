@@ -161,8 +161,11 @@ public:
         component_.SetIsLabVIEW(options.labview);
         component_.OnNewFrame = [this](kestrom::TKesTrom3Subscriber& s) { frame(s); };
         component_.OnKestClose = [this](kestrom::TKesTrom3Subscriber&) {
-            std::printf("camera closed\n");
-            std::fflush(stdout);
+            // The console's answer to our own close on the way out is no news.
+            if (!leaving_) {
+                std::printf("camera closed\n");
+                std::fflush(stdout);
+            }
             attached_ = false;
             nextAttempt_ = Clock::now();
         };
@@ -269,15 +272,22 @@ private:
         std::fprintf(stderr, "kestrom3-watch: %s\n", text.c_str());
     }
 
+    // Off the camera's subscriber list, so the console stops sending at once. The close is carried
+    // out after the camera's next frame; leaving before the console's answer would look to it like
+    // a program that died, so the answer is awaited, briefly.
     void leave() {
-        // Off the camera's subscriber list, so the console stops sending at once.
-        if (attached_) component_.Close();
+        if (!attached_) return;
+        leaving_ = true;
+        component_.Close();
+        const auto until = Clock::now() + 1s;
+        while (attached_ && Clock::now() < until) component_.pump(20ms);
     }
 
     Options options_;
     kestrom::TransportLink link_;
     kestrom::TKesTrom3Subscriber component_;
     bool attached_ = false;
+    bool leaving_ = false;
     bool openRetrying_ = false;
     bool requested_ = false;
     bool calibrating_ = false;
