@@ -108,7 +108,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("frames", nargs="?", type=int, default=10)
     parser.add_argument("--socket", default=default_socket_path())
-    parser.add_argument("--shm-prefix", default="", help="prefix of the frame block names (tests)")
+    parser.add_argument("--shm-prefix", default=os.environ.get("KESTROM_SHM_NAMESPACE", ""),
+                        help="prefix of the frame block names; default $KESTROM_SHM_NAMESPACE, as the console")
     args = parser.parse_args()
 
     try:
