@@ -3,7 +3,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -67,6 +67,12 @@ std::unique_ptr<RequestConsole>& console() {
     return instance;
 }
 
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 std::int64_t word(const std::uint8_t* p) {
     std::uint64_t v = 0;
     for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
@@ -99,11 +105,12 @@ std::string subscriberRequestFault(const std::uint8_t* data, std::size_t size) {
         const std::int64_t lParam = word(data + at + 9);
         if (op < kRequests) {
             const auto message = sp::kFrameBlockHandle + static_cast<std::uint32_t>(op);
-            const auto started = std::chrono::steady_clock::now();
+            // Work, not waiting on a loaded machine: a request that blocks is the fuzzer's timeout.
+            const double started = threadSeconds();
             const std::intptr_t answer = c.form->dispatchMessage(message, wParam, lParam);
             if (std::string fault = answerFault(message, wParam, answer); !fault.empty()) return fault;
-            if (std::chrono::steady_clock::now() - started > std::chrono::seconds(2))
-                return "request " + std::to_string(message) + " took more than 2 s";
+            if (threadSeconds() - started > 1.0)
+                return "request " + std::to_string(message) + " worked for more than 1 s";
         } else if (op == kCommandText) {
             // Sixteen bytes of text where a setup path is read, with or without its terminator.
             if (SharedMemory* command = c.form->commandMemory())

@@ -73,6 +73,12 @@ bool FakeDevice::read(DeviceHandle device, void* buffer, std::uint32_t length, s
         error = EBADF;
         return false;
     }
+    // The driver takes whole frame blocks only, as the real one does.
+    if (length != frame_block::kSize) {
+        error = EINVAL;
+        bytesRead = 0;
+        return false;
+    }
     Camera& camera = it->second;
     ++camera.readCalls;
     if (!camera.open) ++camera.readsOfClosed;

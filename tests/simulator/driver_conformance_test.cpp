@@ -196,47 +196,6 @@ TEST_F(DriverBoundary, DetachKillsOpenHandlesAndAttachBringsTheCameraBack) {
     EXPECT_EQ(changes, 3) << "only a change is announced";
 }
 
-TEST_F(DriverBoundary, ReadRefusesAnyOtherLength) {
-    DeviceHandle h = openWorking(io, 0);
-    shortIo(io, h, req::SetAcquire, 1);
-    driver.produceFrame(0);
-    std::vector<std::uint8_t> buffer(kFrameReadSize + 1);
-    for (std::uint32_t size : {0u, kFrameReadSize - 1, kFrameReadSize + 1, 30752u}) {
-        std::uint32_t got = 5;
-        int error = 0;
-        EXPECT_FALSE(io.read(h, buffer.data(), size, got, error)) << size;
-        EXPECT_EQ(error, EINVAL);
-        EXPECT_EQ(got, 0u);
-    }
-}
-
-// A read on another thread, started before the test acts on the camera.
-class PendingRead {
-public:
-    PendingRead(DeviceIo& io, DeviceHandle h) {
-        thread_ = std::thread([&io, h, this] {
-            auto start = std::chrono::steady_clock::now();
-            FrameBlock frame;
-            ok_ = readFrame(io, h, frame, &error_);
-            elapsed_ = std::chrono::steady_clock::now() - start;
-        });
-        std::this_thread::sleep_for(20ms);  // let the read block
-    }
-    ~PendingRead() {
-        if (thread_.joinable()) thread_.join();
-    }
-    void finish() { thread_.join(); }
-    bool ok() const { return ok_; }
-    int error() const { return error_; }
-    std::chrono::steady_clock::duration elapsed() const { return elapsed_; }
-
-private:
-    std::thread thread_;
-    bool ok_ = false;
-    int error_ = 0;
-    std::chrono::steady_clock::duration elapsed_{};
-};
-
 TEST_F(DriverBoundary, ReadWithAcquireOffGivesUpAfterAboutATenthOfASecond) {
     DeviceHandle h = openWorking(io, 0);
     driver.produceFrame(0);  // ignored: the camera is not acquiring
@@ -246,31 +205,6 @@ TEST_F(DriverBoundary, ReadWithAcquireOffGivesUpAfterAboutATenthOfASecond) {
     EXPECT_EQ(read.error(), EAGAIN);
     EXPECT_GE(read.elapsed(), 90ms);
     EXPECT_LT(read.elapsed(), 1s);
-}
-
-TEST_F(DriverBoundary, BlockedReadWakesForEventsThatEndIt) {
-    const struct {
-        const char* what;
-        std::function<void(Driver&, DeviceHandle)> act;
-        bool ok;
-        int error;
-    } cases[] = {
-        {"frame produced", [](Driver& d, DeviceHandle) { d.produceFrame(0); }, true, 0},
-        {"camera detached", [](Driver& d, DeviceHandle) { d.detach(0); }, false, ENODEV},
-        {"handle closed", [](Driver& d, DeviceHandle h) { d.close(h); }, false, EBADF},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Driver d{deterministicConfig()};
-        DeviceHandle h = openWorking(d, 0);
-        shortIo(d, h, req::SetAcquire, 1);
-        PendingRead read(d, h);
-        c.act(d, h);
-        read.finish();
-        EXPECT_EQ(read.ok(), c.ok);
-        EXPECT_EQ(read.error(), c.error) << "EAGAIN would mean the read only ended by its timeout";
-        EXPECT_LT(read.elapsed(), 90ms);
-    }
 }
 
 TEST_F(DriverBoundary, AcquireSwitchedOnWakesAWaitingRead) {

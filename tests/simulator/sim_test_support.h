@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "camera_records/console_block.h"
@@ -98,5 +100,32 @@ inline FrameBlock nextFrame(Driver& driver, DeviceHandle h, int index) {
     EXPECT_TRUE(readFrame(driver, h, frame, &error)) << "read failed with " << error;
     return frame;
 }
+
+// A read on another thread, started before the test acts on the camera.
+class PendingRead {
+public:
+    PendingRead(DeviceIo& io, DeviceHandle h) {
+        thread_ = std::thread([&io, h, this] {
+            auto start = std::chrono::steady_clock::now();
+            FrameBlock frame;
+            ok_ = readFrame(io, h, frame, &error_);
+            elapsed_ = std::chrono::steady_clock::now() - start;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let the read block
+    }
+    ~PendingRead() {
+        if (thread_.joinable()) thread_.join();
+    }
+    void finish() { thread_.join(); }
+    bool ok() const { return ok_; }
+    int error() const { return error_; }
+    std::chrono::steady_clock::duration elapsed() const { return elapsed_; }
+
+private:
+    std::thread thread_;
+    bool ok_ = false;
+    int error_ = 0;
+    std::chrono::steady_clock::duration elapsed_{};
+};
 
 }  // namespace kestrom::sim::test
