@@ -11,7 +11,8 @@ namespace kestrom::fuzz {
 // of whatever header they hold, and through the intermediate "FrameHeader" reader and writer (as
 // that file's contents), and compares the outcome with the rules: only a whole record of a
 // 124 x 124 frame is taken, and then byte for byte; the merged header text fits before the raw
-// header and holds every header key with its value. Returns the first rule broken, or an empty text.
+// header and holds every header key with its value. Returns the first rule broken, or an empty
+// text.
 std::string frameRecordFault(const std::uint8_t* data, std::size_t size);
 
 }  // namespace kestrom::fuzz

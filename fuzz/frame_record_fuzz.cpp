@@ -1,4 +1,5 @@
-// libFuzzer entry point: arbitrary bytes into the frame-record reader and the header-text reader; a broken rule aborts.
+// libFuzzer entry point: arbitrary bytes into the frame-record reader and the header-text reader; a
+// broken rule aborts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -23,7 +23,9 @@ W* named(W* widget, const char* name) {
     return widget;
 }
 
-LogTime logTime(const QDateTime& t) { return LogTime{std::chrono::milliseconds{t.toMSecsSinceEpoch()}}; }
+LogTime logTime(const QDateTime& t) {
+    return LogTime{std::chrono::milliseconds{t.toMSecsSinceEpoch()}};
+}
 
 QDateTime qtTime(LogTime t) {
     return QDateTime::fromMSecsSinceEpoch(
@@ -32,8 +34,8 @@ QDateTime qtTime(LogTime t) {
 
 }  // namespace
 
-TLogData::TLogData(const std::string& pattern, const std::string& dataDirectory, DialogService& dialogs,
-                   LogTime now, QWidget* parent)
+TLogData::TLogData(const std::string& pattern, const std::string& dataDirectory,
+                   DialogService& dialogs, LogTime now, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       pattern_(pattern),
       dataDirectory_(dataDirectory),

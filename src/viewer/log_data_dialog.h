@@ -21,16 +21,16 @@ namespace kestrom {
 class TLogData : public QDialog {
     Q_OBJECT
 
-public:
-    TLogData(const std::string& pattern, const std::string& dataDirectory, DialogService& dialogs, LogTime now,
-             QWidget* parent = nullptr);
+  public:
+    TLogData(const std::string& pattern, const std::string& dataDirectory, DialogService& dialogs,
+             LogTime now, QWidget* parent = nullptr);
 
     // "OK" gave a log to start; "Cancel", Escape or closing gave the cancelled settings.
     const LogSettings& settings() const { return settings_; }
 
     void reject() override;
 
-public Q_SLOTS:
+  public Q_SLOTS:
     void BitBtn1Click();
     void NthRecordsChange();
     void RadioButton1Click();
@@ -38,7 +38,7 @@ public Q_SLOTS:
     void BitBtn2Click();
     void BitBtn3Click();
 
-private:
+  private:
     std::string pattern_;
     std::string dataDirectory_;
     DialogService& dialogs_;

@@ -1,4 +1,5 @@
-// Bitmap files: the bytes of a small indexed and a small RGB image, and a write that cannot complete.
+// Bitmap files: the bytes of a small indexed and a small RGB image, and a write that cannot
+// complete.
 #include "viewer/core/bmp_file.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,8 @@ std::uint32_t u32(const std::string& b, std::size_t at) {
 }
 
 std::uint16_t u16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8);
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
+                                      static_cast<std::uint8_t>(b[at + 1]) << 8);
 }
 
 std::string bytes(std::initializer_list<int> values) {
@@ -30,9 +32,11 @@ std::string bytes(std::initializer_list<int> values) {
 TEST(BmpFile, AnIndexedImageHasItsHeadersPaletteAndPaddedRowsBottomUp) {
     std::array<BmpColour, 256> palette;
     for (int i = 0; i < 256; ++i)
-        palette[static_cast<std::size_t>(i)] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+        palette[static_cast<std::size_t>(i)] = {static_cast<std::uint8_t>(i),
+                                                static_cast<std::uint8_t>(255 - i),
                                                 static_cast<std::uint8_t>(i / 2)};
-    const std::uint8_t pixels[] = {1, 2, 3, 99, 10, 20, 30, 99};  // stride 4, the 99s outside the image
+    const std::uint8_t pixels[] = {1,  2,  3,  99,
+                                   10, 20, 30, 99};  // stride 4, the 99s outside the image
     const std::string b = encodeIndexedBmp({3, 2, pixels, 4, &palette});
 
     ASSERT_EQ(b.size(), 14u + 40u + 1024u + 8u);
@@ -70,7 +74,8 @@ TEST(BmpFile, AnImageThatCannotBeABitmapOrAFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(encodeIndexedBmp({1, -1, &pixel, 1, &palette}), "");
     EXPECT_EQ(encodeRgbBmp({70000, 70000, &pixel, 1}), "") << "more than 4 GiB";
     EXPECT_EQ(writeIndexedBmp(folder.file("none.bmp"), {0, 0, &pixel, 1, &palette}),
-              "Cannot write file \"" + folder.file("none.bmp") + "\". The image is empty or too large for a bitmap");
+              "Cannot write file \"" + folder.file("none.bmp") +
+                  "\". The image is empty or too large for a bitmap");
 
     const std::string path = folder.file("window image.bmp");
     ASSERT_EQ(writeIndexedBmp(path, {1, 1, &pixel, 1, &palette}), std::nullopt);

@@ -1,4 +1,5 @@
-// "&Save data" then "&Load data": the frame comes back whole, except that the header keeps its own AC.
+// "&Save data" then "&Load data": the frame comes back whole, except that the header keeps its own
+// AC.
 #include "viewer/core/frame_data_load.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,8 @@ struct Viewer {
             ++processed;
             seenHeader = *frame.GetHeader();
             seenBuffer = frameBuffer;
-            frame.GetHeader()->AC = static_cast<std::int32_t>(readBE32(frameBuffer.data() + 30752 + 84));
+            frame.GetHeader()->AC =
+                static_cast<std::int32_t>(readBE32(frameBuffer.data() + 30752 + 84));
         };
     }
 };
@@ -56,7 +58,8 @@ TEST(FrameDataLoad, ALoadedFrameHasTheSavedHeaderAndBufferButKeepsItsAc) {
 
 TEST(FrameDataLoad, AFileThatIsNoFrameRecordChangesNothingAndIsNotProcessed) {
     TempFolder folder;
-    ASSERT_EQ(writeFrameRecord(folder.file("frame.RAW"), test::liveHeader(3), test::patternBlock(3).data()),
+    ASSERT_EQ(writeFrameRecord(folder.file("frame.RAW"), test::liveHeader(3),
+                               test::patternBlock(3).data()),
               std::nullopt);
     std::string cut = folder.read("frame.RAW");
     cut.resize(30000);  // the header is there, half the pixels are not
@@ -66,9 +69,10 @@ TEST(FrameDataLoad, AFileThatIsNoFrameRecordChangesNothingAndIsNotProcessed) {
     const VasprelHeader header = test::liveHeader(42);
     *viewer.frame.GetHeader() = header;
     const FrameBlockBytes buffer = viewer.frameBuffer;
-    auto error = loadFrameData(folder.file("cut.RAW"), *viewer.frame.GetHeader(), viewer.frameBuffer,
-                               viewer.processing());
-    EXPECT_EQ(error, "\"" + folder.file("cut.RAW") + "\" is not a frame file: it holds 30000 bytes, a frame record 48448");
+    auto error = loadFrameData(folder.file("cut.RAW"), *viewer.frame.GetHeader(),
+                               viewer.frameBuffer, viewer.processing());
+    EXPECT_EQ(error, "\"" + folder.file("cut.RAW") +
+                         "\" is not a frame file: it holds 30000 bytes, a frame record 48448");
     EXPECT_EQ(viewer.processed, 0);
     EXPECT_EQ(std::memcmp(viewer.frame.GetHeader(), &header, sizeof header), 0);
     EXPECT_EQ(viewer.frameBuffer, buffer);

@@ -1,10 +1,10 @@
-// The Python frame-file reader of the documentation on a frame record and a text log that the viewer wrote.
+// The Python frame-file reader of the documentation on a frame record and a text log that the
+// viewer wrote.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "frame_test_support.h"
 #include "viewer/core/frame_log.h"
@@ -36,9 +36,11 @@ std::pair<int, std::string> runReader(const std::vector<std::string>& files) {
     std::string text;
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
     ::close(out[0]);
-    if (spawned != 0) return {-1, "python3 is not on PATH: the frame-file reader cannot be checked"};
+    if (spawned != 0)
+        return {-1, "python3 is not on PATH: the frame-file reader cannot be checked"};
     int status = 0;
     ::waitpid(child, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
@@ -61,18 +63,35 @@ TEST(FrameFileReaderExample, ReadsARecordAndATextLogOfTheViewerInto124By124Pixel
     auto [code, text] = runReader({folder.file("saved frame.RAW"), folder.file("beam000001.CSV")});
     ASSERT_EQ(code, 0) << text;
     // Pixel i of the block is i - 100, wrapping at 16 bits: 15375 - 100 at the end.
-    const std::string pixels = "pixels 124 x 124: first -100 last 15275 min -100 max 15275 sum 116665400\n";
+    const std::string pixels =
+        "pixels 124 x 124: first -100 last 15275 min -100 max 15275 sum 116665400\n";
     const char* expectedLines[] = {
-        "saved frame.RAW: frame record\n", "Version: h2.90\n", "DateTime: 0.0\n", "Height: 124\n",
-        "Width: 124\n", "PixelBits: 14\n", "PixelHScale: 85.0\n", "FrameTotal: 2500000.0\n",
-        "Peak: 1250000.0\n", "PeakLocx: 7\n", "Centroidx: 61.25\n", "Centroidy: 60.125\n", "Flags: 2\n",
-        "AC: 3\n", "Exclude: 1\n", "header text: 47 lines\n", "trailer: 992 bytes\n",
+        "saved frame.RAW: frame record\n",
+        "Version: h2.90\n",
+        "DateTime: 0.0\n",
+        "Height: 124\n",
+        "Width: 124\n",
+        "PixelBits: 14\n",
+        "PixelHScale: 85.0\n",
+        "FrameTotal: 2500000.0\n",
+        "Peak: 1250000.0\n",
+        "PeakLocx: 7\n",
+        "Centroidx: 61.25\n",
+        "Centroidy: 60.125\n",
+        "Flags: 2\n",
+        "AC: 3\n",
+        "Exclude: 1\n",
+        "header text: 47 lines\n",
+        "trailer: 992 bytes\n",
         "beam000001.CSV: frame log\n",
     };
-    for (const char* line : expectedLines) EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
+    for (const char* line : expectedLines)
+        EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
     std::size_t first = text.find(pixels);
     ASSERT_NE(first, std::string::npos) << text;
-    EXPECT_NE(text.find(pixels, first + 1), std::string::npos) << "the text log holds the same pixels\n" << text;
+    EXPECT_NE(text.find(pixels, first + 1), std::string::npos)
+        << "the text log holds the same pixels\n"
+        << text;
 }
 
 TEST(FrameFileReaderExample, SaysWhatIsWrongWithAFileThatIsNoFrameFile) {
@@ -82,7 +101,8 @@ TEST(FrameFileReaderExample, SaysWhatIsWrongWithAFileThatIsNoFrameFile) {
     for (const char* name : {"short.RAW", "bad.CSV"}) {
         auto [code, text] = runReader({folder.file(name)});
         EXPECT_EQ(code, 1) << text;
-        EXPECT_NE(text.find("error: " + folder.file(name) + " is not a frame"), std::string::npos) << text;
+        EXPECT_NE(text.find("error: " + folder.file(name) + " is not a frame"), std::string::npos)
+            << text;
     }
 }
 

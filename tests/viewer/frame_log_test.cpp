@@ -1,4 +1,5 @@
-// Logging arriving frames: which frames reach which numbered files, the stop rules, text logs and faults.
+// Logging arriving frames: which frames reach which numbered files, the stop rules, text logs and
+// faults.
 #include "viewer/core/frame_log.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +18,9 @@ const LogTime kStart = LogTime{} + 1000h;
 // The view window's side: it hands each arriving frame to the log with its frame container's
 // header, which holds the results of the frame before; frame n's results have FrameTotal n.
 class FrameLogTest : public ::testing::Test {
-protected:
-    LogSettings settings(const std::string& name, std::int32_t framesLeft, std::int32_t everyNth = 1) {
+  protected:
+    LogSettings settings(const std::string& name, std::int32_t framesLeft,
+                         std::int32_t everyNth = 1) {
         LogSettings s;
         s.logName = folder.file(name);
         s.framesLeft = framesLeft;
@@ -33,8 +35,8 @@ protected:
         std::string outcomes;
         for (int i = 0; i < count; ++i) {
             ++frames;
-            FrameLog::Step step =
-                log.step(test::patternBlock(frames).data(), test::liveHeader(frames - 1), kStart + frames * 1s);
+            FrameLog::Step step = log.step(test::patternBlock(frames).data(),
+                                           test::liveHeader(frames - 1), kStart + frames * 1s);
             outcomes += "-SWEF"[static_cast<int>(step.outcome)];
             lastError = step.error;
         }
@@ -70,9 +72,18 @@ TEST_F(FrameLogTest, FramesReachNumberedFilesByCountAndEveryNth) {
         {"one frame", 1, 1, 3, "WE-", {{"beam000001.RAW", 1}}},
         {"no frame", 0, 1, 2, "E-", {}},
         {"minus five frames stop like none", -5, 1, 2, "E-", {}},
-        {"three frames, every third", 3, 3, 13, "SSWSSWSSWSSE-",
+        {"three frames, every third",
+         3,
+         3,
+         13,
+         "SSWSSWSSWSSE-",
          {{"beam000001.RAW", 3}, {"beam000002.RAW", 6}, {"beam000003.RAW", 9}}},
-        {"every nth of 1 or less is every frame", 2, 0, 3, "WWE", {{"beam000001.RAW", 1}, {"beam000002.RAW", 2}}},
+        {"every nth of 1 or less is every frame",
+         2,
+         0,
+         3,
+         "WWE",
+         {{"beam000001.RAW", 1}, {"beam000002.RAW", 2}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,7 +91,8 @@ TEST_F(FrameLogTest, FramesReachNumberedFilesByCountAndEveryNth) {
         frames = 0;
         for (const std::string& name : folder.names()) std::filesystem::remove(folder.file(name));
         ASSERT_EQ(log.start(settings("beam.RAW", c.framesLeft, c.everyNth), false), std::nullopt);
-        EXPECT_EQ(folder.names(), std::vector<std::string>{"beam000001.RAW"}) << "the first file waits, empty";
+        EXPECT_EQ(folder.names(), std::vector<std::string>{"beam000001.RAW"})
+            << "the first file waits, empty";
         EXPECT_EQ(feed(c.fed), c.outcomes);
         std::vector<std::pair<std::string, int>> files;
         for (const std::string& name : folder.names())
@@ -118,7 +130,8 @@ TEST_F(FrameLogTest, ATextLogHasOneLineOfValuesPerRowEndingInLfCrAndIsAlwaysCsv)
     }
     EXPECT_EQ(text, expected);
     std::size_t lines = 0;
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1), ++lines)
+    for (std::size_t at = text.find('\n'); at != std::string::npos;
+         at = text.find('\n', at + 1), ++lines)
         ASSERT_EQ(text[at + 1], '\r') << "line " << lines;
     EXPECT_EQ(lines, 124u);
     EXPECT_EQ(text.substr(text.size() - 2), std::string("\x0A\x0D"));
@@ -132,7 +145,8 @@ TEST_F(FrameLogTest, ATillTimeLogStopsAtTheFirstFrameAfterTheStopTime) {
     s.stopTime = kStart + 2s;  // frames arrive at 1 s, 2 s, 3 s
     ASSERT_EQ(log.start(s, false), std::nullopt);
     EXPECT_EQ(feed(4), "WWE-");
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"FrameHeader", "beam000001.RAW", "beam000002.RAW"}));
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{"FrameHeader", "beam000001.RAW", "beam000002.RAW"}));
 }
 
 TEST_F(FrameLogTest, ACancelledDialogLeavesARunningLogAndANewLogReplacesIt) {
@@ -145,8 +159,8 @@ TEST_F(FrameLogTest, ACancelledDialogLeavesARunningLogAndANewLogReplacesIt) {
     ASSERT_EQ(log.start(settings("second.RAW", 1), false), std::nullopt);
     EXPECT_EQ(feed(2), "WE");
     // The running log's waiting file went with it.
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"FrameHeader", "first000001.RAW", "first000002.RAW",
-                                                        "second000001.RAW"}));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"FrameHeader", "first000001.RAW",
+                                                        "first000002.RAW", "second000001.RAW"}));
     EXPECT_EQ(frameIn("second000001.RAW"), 3);
 }
 
@@ -157,7 +171,8 @@ TEST_F(FrameLogTest, AFileOfAnEarlierLogIsReplacedOnlyByAFrameAndNeverEmptiedInA
     EXPECT_EQ(folder.read("beam000001.RAW"), "earlier one");
     ASSERT_EQ(feed(2), "WE");
     EXPECT_EQ(frameIn("beam000001.RAW"), 1);
-    EXPECT_EQ(folder.read("beam000002.RAW"), "earlier two") << "it waited as the next file, and stays";
+    EXPECT_EQ(folder.read("beam000002.RAW"), "earlier two")
+        << "it waited as the next file, and stays";
 }
 
 TEST_F(FrameLogTest, ClosingTheViewerEndsTheLogAndRemovesTheWaitingFile) {
@@ -178,7 +193,8 @@ TEST_F(FrameLogTest, AWriteThatFailsRemovesItsFileKeepsTheEarlierOnesAndEndsTheL
         ASSERT_EQ(log.start(settings("beam.RAW", 10), text), std::nullopt);
         ASSERT_EQ(feed(2), "WW");
         const std::string ext = text ? ".CSV" : ".RAW";
-        const std::string first = folder.read("beam000001" + ext), second = folder.read("beam000002" + ext);
+        const std::string first = folder.read("beam000001" + ext),
+                          second = folder.read("beam000002" + ext);
         {
             test::FileSizeLimit limit(20000);
             EXPECT_EQ(feed(1), "F");
@@ -202,12 +218,13 @@ TEST_F(FrameLogTest, ALogThatCannotCreateItsFirstFileSaysSoAndDoesNotStart) {
         std::string error;
     };
     const Case cases[] = {
-        {"missing/beam.RAW",
-         "Cannot create file \"" + folder.file("missing/beam000001.RAW") + "\". No such file or directory"},
-        {"plain file/beam.RAW",
-         "Cannot create file \"" + folder.file("plain file/beam000001.RAW") + "\". Not a directory"},
+        {"missing/beam.RAW", "Cannot create file \"" + folder.file("missing/beam000001.RAW") +
+                                 "\". No such file or directory"},
+        {"plain file/beam.RAW", "Cannot create file \"" + folder.file("plain file/beam000001.RAW") +
+                                    "\". Not a directory"},
         // The pattern the dialog starts with, confirmed unchanged.
-        {"*.RAW", "Cannot create file \"" + folder.file("*000001.RAW") + "\". A file name may not hold \"*\" or \"?\""},
+        {"*.RAW", "Cannot create file \"" + folder.file("*000001.RAW") +
+                      "\". A file name may not hold \"*\" or \"?\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -215,8 +232,9 @@ TEST_F(FrameLogTest, ALogThatCannotCreateItsFirstFileSaysSoAndDoesNotStart) {
         EXPECT_FALSE(log.running());
     }
     std::filesystem::create_directory(folder.file("beam000001.RAW"));
-    EXPECT_EQ(log.start(settings("beam.RAW", 1), false),
-              "Cannot create file \"" + folder.file("beam000001.RAW") + "\". It is not a regular file");
+    EXPECT_EQ(
+        log.start(settings("beam.RAW", 1), false),
+        "Cannot create file \"" + folder.file("beam000001.RAW") + "\". It is not a regular file");
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"beam000001.RAW", "plain file"}));
 }
 

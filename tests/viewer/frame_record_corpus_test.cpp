@@ -1,4 +1,5 @@
-// The frame-record reader's fuzz entry point run over the seed corpus and over cut, spoiled and random records, so every build exercises it.
+// The frame-record reader's fuzz entry point run over the seed corpus and over cut, spoiled and
+// random records, so every build exercises it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,8 +21,9 @@ using Bytes = std::string;
 
 Bytes goodRecord() {
     VasprelHeader header = test::liveHeader(1234.5);
-    return composeFrameRecord(mergedFrameHeaderText("", frameHeaderValues(header), frame_record::kHeaderOffset),
-                              header, test::patternBlock(9).data());
+    return composeFrameRecord(
+        mergedFrameHeaderText("", frameHeaderValues(header), frame_record::kHeaderOffset), header,
+        test::patternBlock(9).data());
 }
 
 void check(const Bytes& bytes, const std::string& name) {
@@ -62,9 +64,11 @@ TEST(FrameRecordCorpus, CutGrownAndSpoiledRecordsAndHeaderTextsKeepTheRules) {
         {"height 125", withWord(good, 16384 + 16, 125)},
         {"a header text alone", good.substr(0, good.find('\0'))},
         {"header text with sections of every kind",
-         "[Header]\r\n[]\r\n[ header ]\r\nHEIGHT=1\r\n;Width=2\r\n=\r\nVersion\r\n[Other\r\nx=y\r\n"},
+         "[Header]\r\n[]\r\n[ header "
+         "]\r\nHEIGHT=1\r\n;Width=2\r\n=\r\nVersion\r\n[Other\r\nx=y\r\n"},
         {"only line ends", Bytes(5000, '\n')},
-        {"only section lines", [] {
+        {"only section lines",
+         [] {
              Bytes b;
              while (b.size() < 16000) b += "[]\n";
              return b;
@@ -89,10 +93,12 @@ TEST(FrameRecordCorpus, RandomBytesAndSpoiledRecordsKeepTheRules) {
             if (i % 4 == 3) bytes.resize(random() % (good.size() + 2));
             for (int k = 0; k < 8 && !bytes.empty(); ++k) {
                 // Most spoils fall on the header text and the raw header, where the reading is.
-                std::size_t span = std::min<std::size_t>(bytes.size(), k % 2 ? 16704 : bytes.size());
+                std::size_t span =
+                    std::min<std::size_t>(bytes.size(), k % 2 ? 16704 : bytes.size());
                 bytes[random() % span] = byte();
             }
-            if (i % 4 == 1) std::memcpy(bytes.data(), bytes.data() + 16384, 320);  // a raw header as text
+            if (i % 4 == 1)
+                std::memcpy(bytes.data(), bytes.data() + 16384, 320);  // a raw header as text
         }
         check(bytes, "case " + std::to_string(i));
     }

@@ -1,4 +1,5 @@
-// Frame records: their bytes, their header text and its intermediate file, and what reading and writing refuse.
+// Frame records: their bytes, their header text and its intermediate file, and what reading and
+// writing refuse.
 #include "viewer/core/frame_record.h"
 
 #include <gtest/gtest.h>
@@ -61,12 +62,16 @@ const char* const kEveryFieldText =
     "[Header]\r\n"
     "Version=h2.90\r\nDateTime=1899-12-30\r\nHeight=124\r\nWidth=124\r\nPixelBits=14\r\n"
     "CaptureResolution=0\r\nPixelHScale=85\r\nPixelVScale=28.3333333333333\r\nInterlaced=0\r\n"
-    "FrameTotal=1234567.5\r\nApertureTotal=1e+20\r\nApertureFrac=0\r\nPeak=16383\r\nValley=-12.25\r\n"
-    "PeakLocx=61\r\nPeakLocy=62\r\nCentroidx=61.5\r\nCentroidy=0.1\r\nBeamWidthx=0.333333333333333\r\n"
-    "BeamWidthy=20\r\nDiameter=-1.2345e-05\r\nDivergencex=0\r\nDivergencey=0\r\nEffectiveArea=2.5\r\n"
+    "FrameTotal=1234567.5\r\nApertureTotal=1e+20\r\nApertureFrac=0\r\nPeak=16383\r\nValley=-12."
+    "25\r\n"
+    "PeakLocx=61\r\nPeakLocy=62\r\nCentroidx=61.5\r\nCentroidy=0.1\r\nBeamWidthx=0."
+    "333333333333333\r\n"
+    "BeamWidthy=20\r\nDiameter=-1.2345e-05\r\nDivergencex=0\r\nDivergencey=0\r\nEffectiveArea=2."
+    "5\r\n"
     "ZLocation=-7\r\nWheelA=1\r\nWheelB=2\r\nFlagPass=0\r\nFlagFail=-1\r\nFlagFrameTotal=1\r\n"
     "FlagBeamWidthx=0\r\nFlagBeamWidthy=0\r\nFlagDivergencex=0\r\nFlagDivergencey=0\r\n"
-    "FlagEffectiveArea=-1\r\nCenterXLoc=62\r\nCenterYLoc=62\r\nMajor=124\r\nMinor=124\r\nFlags=2\r\n"
+    "FlagEffectiveArea=-1\r\nCenterXLoc=62\r\nCenterYLoc=62\r\nMajor=124\r\nMinor=124\r\nFlags="
+    "2\r\n"
     "AC=-5\r\nRS=8\r\nMean=0.5\r\nDeviation=2\r\nExclude=1\r\n"
     "\r\n";
 
@@ -106,7 +111,8 @@ TEST(FrameHeaderText, ValuesTakeTheirWrittenForms) {
         {123456789012345678.0, "1.23456789012346e+17", "1.23456789012346e+17"},
         {nan, "nan", "nan"},
         {std::numeric_limits<double>::infinity(), "inf", "inf"},
-        {1.0 / 86400 / 3, "3.85802469135802e-06", "1899-12-30 00:00:00"},  // only exact midnight has no time
+        {1.0 / 86400 / 3, "3.85802469135802e-06",
+         "1899-12-30 00:00:00"},  // only exact midnight has no time
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.asDouble);
@@ -133,19 +139,23 @@ TEST(FrameHeaderText, AVersionWithoutNulOrWithLineBreaksStaysOnItsLine) {
 // replaced where they stand (whatever their case) and the missing ones added.
 TEST(FrameHeaderIntermediateFile, IsReadFirstItsHeaderKeysReplacedAndTheRestKept) {
     TempFolder folder;
-    folder.write("FrameHeader", "; a comment\r\n[Other]\r\nKeep=1\r\n\r\n[header]\nheight = 5\nOwn=x\n");
+    folder.write("FrameHeader",
+                 "; a comment\r\n[Other]\r\nKeep=1\r\n\r\n[header]\nheight = 5\nOwn=x\n");
     const VasprelHeader header = everyFieldSet();
-    ASSERT_EQ(writeFrameRecord(folder.file("a.RAW"), header, test::patternBlock(0).data()), std::nullopt);
+    ASSERT_EQ(writeFrameRecord(folder.file("a.RAW"), header, test::patternBlock(0).data()),
+              std::nullopt);
 
     const std::string text = folder.read("FrameHeader");
     const std::string fresh = kEveryFieldText;
     std::string expectedHeaderLines = fresh.substr(fresh.find("Version="));
     expectedHeaderLines.erase(expectedHeaderLines.find("Height=124\r\n"), 12);
-    EXPECT_EQ(text, "[Other]\r\nKeep=1\r\n\r\n[header]\r\nHeight=124\r\nOwn=x\r\n" + expectedHeaderLines);
+    EXPECT_EQ(text,
+              "[Other]\r\nKeep=1\r\n\r\n[header]\r\nHeight=124\r\nOwn=x\r\n" + expectedHeaderLines);
     EXPECT_EQ(folder.read("a.RAW").substr(0, text.size()), text);
 }
 
-TEST(FrameHeaderIntermediateFile, WhatIsNoTextOfOursOrWouldNotFitIsReplacedByTheHeaderSectionAlone) {
+TEST(FrameHeaderIntermediateFile,
+     WhatIsNoTextOfOursOrWouldNotFitIsReplacedByTheHeaderSectionAlone) {
     const VasprelHeader header = everyFieldSet();
     struct Case {
         const char* name;
@@ -160,7 +170,8 @@ TEST(FrameHeaderIntermediateFile, WhatIsNoTextOfOursOrWouldNotFitIsReplacedByThe
         SCOPED_TRACE(c.name);
         TempFolder folder;
         folder.write("FrameHeader", c.earlier);
-        ASSERT_EQ(writeFrameRecord(folder.file("a.RAW"), header, test::patternBlock(0).data()), std::nullopt);
+        ASSERT_EQ(writeFrameRecord(folder.file("a.RAW"), header, test::patternBlock(0).data()),
+                  std::nullopt);
         EXPECT_EQ(folder.read("FrameHeader"), kEveryFieldText);
         const std::string record = folder.read("a.RAW");
         ASSERT_EQ(record.size(), 48448u);
@@ -169,7 +180,8 @@ TEST(FrameHeaderIntermediateFile, WhatIsNoTextOfOursOrWouldNotFitIsReplacedByThe
 
     TempFolder folder;
     ASSERT_EQ(::mkfifo(folder.file("FrameHeader").c_str(), 0600), 0);
-    ASSERT_EQ(writeFrameRecord(folder.file("a.RAW"), header, test::patternBlock(0).data()), std::nullopt)
+    ASSERT_EQ(writeFrameRecord(folder.file("a.RAW"), header, test::patternBlock(0).data()),
+              std::nullopt)
         << "a FIFO under the name neither blocks nor stops the write";
     EXPECT_EQ(folder.read("FrameHeader"), kEveryFieldText);
 }
@@ -219,12 +231,16 @@ TEST(FrameRecordRead, WhatIsNotAWholeFrameRecordIsRefusedWithItsReason) {
         {"empty.RAW", "\"%\" is not a frame file: it is empty"},
         {"short.RAW", "\"%\" is not a frame file: it holds 16804 bytes, a frame record 48448"},
         {"one short.RAW", "\"%\" is not a frame file: it holds 48447 bytes, a frame record 48448"},
-        {"one long.RAW", "\"%\" is not a frame file: it is longer than a frame record (48448 bytes)"},
+        {"one long.RAW",
+         "\"%\" is not a frame file: it is longer than a frame record (48448 bytes)"},
         {"twice.RAW", "\"%\" is not a frame file: it is longer than a frame record (48448 bytes)"},
-        {"wide.RAW", "\"%\" is not a frame file: its header gives 124 rows and 1000 columns, not 124 x 124"},
-        {"zeros.RAW", "\"%\" is not a frame file: its header gives 0 rows and 0 columns, not 124 x 124"},
+        {"wide.RAW",
+         "\"%\" is not a frame file: its header gives 124 rows and 1000 columns, not 124 x 124"},
+        {"zeros.RAW",
+         "\"%\" is not a frame file: its header gives 0 rows and 0 columns, not 124 x 124"},
         {"text.RAW",
-         "\"%\" is not a frame file: its header gives 2021161080 rows and 2021161080 columns, not 124 x 124"},
+         "\"%\" is not a frame file: its header gives 2021161080 rows and 2021161080 columns, not "
+         "124 x 124"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -260,11 +276,13 @@ TEST(FrameRecordWrite, AFolderOrNameThatCannotTakeTheFileIsReportedAndNothingIsL
         std::string error;
     };
     const Case cases[] = {
-        {folder.file("missing/beam.RAW"),
-         "Cannot create file \"" + folder.file("missing/FrameHeader") + "\". No such file or directory"},
+        {folder.file("missing/beam.RAW"), "Cannot create file \"" +
+                                              folder.file("missing/FrameHeader") +
+                                              "\". No such file or directory"},
         {folder.file("plain file/beam.RAW"),
          "Cannot create file \"" + folder.file("plain file/FrameHeader") + "\". Not a directory"},
-        {folder.file("taken.RAW"), "Cannot create file \"" + folder.file("taken.RAW") + "\". Is a directory"},
+        {folder.file("taken.RAW"),
+         "Cannot create file \"" + folder.file("taken.RAW") + "\". Is a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -276,15 +294,21 @@ TEST(FrameRecordWrite, AFolderOrNameThatCannotTakeTheFileIsReportedAndNothingIsL
 
 TEST(FrameRecordWrite, AReadOnlyFolderIsReportedAndKeepsItsFiles) {
     if (::geteuid() == 0)
-        GTEST_SKIP() << "runs as root, for whom folder permissions do not refuse writes; the missing "
-                        "folder and the full disk cover the failed write";
+        GTEST_SKIP()
+            << "runs as root, for whom folder permissions do not refuse writes; the missing "
+               "folder and the full disk cover the failed write";
     TempFolder folder;
-    ASSERT_EQ(writeFrameRecord(folder.file("beam.RAW"), everyFieldSet(), test::patternBlock(1).data()), std::nullopt);
+    ASSERT_EQ(
+        writeFrameRecord(folder.file("beam.RAW"), everyFieldSet(), test::patternBlock(1).data()),
+        std::nullopt);
     const std::string before = folder.read("beam.RAW");
-    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    auto error = writeFrameRecord(folder.file("beam.RAW"), test::liveHeader(1), test::patternBlock(2).data());
+    std::filesystem::permissions(
+        folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    auto error = writeFrameRecord(folder.file("beam.RAW"), test::liveHeader(1),
+                                  test::patternBlock(2).data());
     std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_all);
-    EXPECT_EQ(error, "Cannot create file \"" + folder.file("FrameHeader") + "\". Permission denied");
+    EXPECT_EQ(error,
+              "Cannot create file \"" + folder.file("FrameHeader") + "\". Permission denied");
     EXPECT_EQ(folder.read("beam.RAW"), before);
 }
 

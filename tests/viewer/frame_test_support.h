@@ -1,4 +1,5 @@
-// Test helpers of the frame files: a throwaway folder, frame blocks with known pixels, headers and a full disk.
+// Test helpers of the frame files: a throwaway folder, frame blocks with known pixels, headers and
+// a full disk.
 #pragma once
 
 #include <signal.h>
@@ -18,7 +19,8 @@ namespace kestrom::test {
 inline FrameBlockBytes patternBlock(int seed) {
     FrameBlockBytes block{};
     for (std::size_t i = 0; i < frame_block::kPixelCount; ++i) {
-        auto value = static_cast<std::int16_t>(static_cast<std::uint16_t>(seed + static_cast<int>(i)));
+        auto value =
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(seed + static_cast<int>(i)));
         std::memcpy(block.data() + 2 * i, &value, 2);
     }
     for (std::size_t i = 2 * frame_block::kPixelCount; i < block.size(); ++i)
@@ -57,7 +59,7 @@ inline VasprelHeader headerOf(const std::string& record) {
 // For its lifetime files may grow to limit bytes; a write past it fails with EFBIG instead of
 // ending the process, as on a disk that has filled up.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t limit) {
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
@@ -74,7 +76,7 @@ public:
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+  private:
     rlimit saved_{};
     struct sigaction previousAction_ {};
 };

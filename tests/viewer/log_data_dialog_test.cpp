@@ -1,13 +1,15 @@
-// The "Data logging" dialog on the offscreen platform: its controls, their rules and what OK and Cancel give.
+// The "Data logging" dialog on the offscreen platform: its controls, their rules and what OK and
+// Cancel give.
 #include "viewer/log_data_dialog.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDateTimeEdit>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QKeyEvent>
-#include <gtest/gtest.h>
 
 namespace kestrom {
 namespace {
@@ -22,9 +24,10 @@ W* control(QWidget& dialog, const char* name) {
 }
 
 class LogDataDialog : public ::testing::Test {
-protected:
+  protected:
     // A local time of day away from midnight, at a whole second.
-    const LogTime now = LogTime{std::chrono::milliseconds{QDateTime(QDate(2024, 5, 6), QTime(14, 30, 0)).toMSecsSinceEpoch()}};
+    const LogTime now = LogTime{std::chrono::milliseconds{
+        QDateTime(QDate(2024, 5, 6), QTime(14, 30, 0)).toMSecsSinceEpoch()}};
     ScriptedDialogs dialogs;
     TLogData dialog{"*.CSV", "/data/", dialogs, now};
 };
@@ -50,7 +53,8 @@ TEST_F(LogDataDialog, LogEveryFallsBackToOneWhenItIsNoPositiveCount) {
         const char* typed;
         const char* shown;
     };
-    for (Case c : {Case{"12", "12"}, Case{"0", "1"}, Case{"-4", "1"}, Case{"abc", "1"}, Case{"", "1"}}) {
+    for (Case c :
+         {Case{"12", "12"}, Case{"0", "1"}, Case{"-4", "1"}, Case{"abc", "1"}, Case{"", "1"}}) {
         nth->setText(c.typed);
         EXPECT_EQ(nth->text(), c.shown) << c.typed;
     }
@@ -63,7 +67,8 @@ TEST_F(LogDataDialog, TheMethodButtonsShowTheirPanel) {
     control<QRadioButton>(dialog, "RadioButton2")->click();
     EXPECT_TRUE(control<QWidget>(dialog, "NNFramesPanel")->isHidden());
     EXPECT_FALSE(control<QWidget>(dialog, "TillTimePanel")->isHidden());
-    control<QRadioButton>(dialog, "RadioButton1")->setChecked(true);  // by the program, as by a click
+    control<QRadioButton>(dialog, "RadioButton1")
+        ->setChecked(true);  // by the program, as by a click
     EXPECT_FALSE(control<QWidget>(dialog, "NNFramesPanel")->isHidden());
     EXPECT_TRUE(control<QWidget>(dialog, "TillTimePanel")->isHidden());
 }
@@ -112,8 +117,10 @@ TEST_F(LogDataDialog, OkInTillTimeModeGivesThePickersTime) {
 TEST(LogDataDialogAtMidnight, TheTimeAMinuteAheadIsOnTheNextDay) {
     ScriptedDialogs dialogs;
     const QDateTime late(QDate(2024, 5, 6), QTime(23, 59, 30));
-    TLogData dialog("*.RAW", "/data/", dialogs, LogTime{std::chrono::milliseconds{late.toMSecsSinceEpoch()}});
-    EXPECT_EQ(control<QDateTimeEdit>(dialog, "DateTimePicker1")->dateTime(), QDateTime(QDate(2024, 5, 7), QTime(0, 0, 30)));
+    TLogData dialog("*.RAW", "/data/", dialogs,
+                    LogTime{std::chrono::milliseconds{late.toMSecsSinceEpoch()}});
+    EXPECT_EQ(control<QDateTimeEdit>(dialog, "DateTimePicker1")->dateTime(),
+              QDateTime(QDate(2024, 5, 7), QTime(0, 0, 30)));
 }
 
 TEST_F(LogDataDialog, CancelAndEscapeGiveNoLog) {

@@ -20,7 +20,8 @@ TEST(LogNames, ANameIsSplitAtItsLastFolderAndLastDotAndNumberedWithSixDigits) {
         {"/data/beam.RAW", "/data/beam.RAW", "/data/beam000001.RAW"},
         {"/data/beam", "/data/beam.RAW", "/data/beam000001.RAW"},
         {"/data/beam.txt", "/data/beam.txt", "/data/beam000001.txt"},
-        {"/data.v2/beam", "/data.v2/beam.RAW", "/data.v2/beam000001.RAW"},  // a dot in a folder is no extension
+        {"/data.v2/beam", "/data.v2/beam.RAW",
+         "/data.v2/beam000001.RAW"},  // a dot in a folder is no extension
         {"/data/a.b.c", "/data/a.b.c", "/data/a.b000001.c"},
         {"/data/beam.", "/data/beam.", "/data/beam000001."},
         {"beam", "beam.RAW", "beam000001.RAW"},
@@ -42,15 +43,19 @@ TEST(LogSettingsRules, IntegersParseWithTheirDefault) {
         std::int32_t value;
     };
     const Case cases[] = {
-        {"3", 3}, {"+3", 3}, {"-3", -3}, {"0", 0}, {"007", 7}, {"2147483647", 2147483647},
-        {"2147483648", 99}, {"", 99}, {"3x", 99}, {" 3", 99}, {"+", 99}, {"+-3", 99}, {"-", 99}, {"x", 99},
+        {"3", 3},           {"+3", 3},  {"-3", -3},
+        {"0", 0},           {"007", 7}, {"2147483647", 2147483647},
+        {"2147483648", 99}, {"", 99},   {"3x", 99},
+        {" 3", 99},         {"+", 99},  {"+-3", 99},
+        {"-", 99},          {"x", 99},
     };
     for (const Case& c : cases) EXPECT_EQ(integerOr(c.text, 99), c.value) << c.text;
 }
 
 TEST(LogSettingsRules, LogEveryKeepsOnlyAPositiveCount) {
     for (const char* kept : {"1", "3", "+4", "1000"}) EXPECT_EQ(nthRecordsAfterChange(kept), kept);
-    for (const char* reset : {"", "0", "-2", "x", "2.5"}) EXPECT_EQ(nthRecordsAfterChange(reset), "1") << reset;
+    for (const char* reset : {"", "0", "-2", "x", "2.5"})
+        EXPECT_EQ(nthRecordsAfterChange(reset), "1") << reset;
 }
 
 TEST(LogSettingsRules, OkGivesTheCountOrTheTimeModeAndCancelGivesNoLog) {

@@ -1,4 +1,5 @@
-// The frame container: its block layout, its index errors and its pixel copy, for 16- and 32-bit pixels.
+// The frame container: its block layout, its index errors and its pixel copy, for 16- and 32-bit
+// pixels.
 #include "viewer/core/vasprel_frame.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,8 @@ TYPED_TEST(FrameLayout, HeaderAndPixelsSitAtTheirOffsetsInABlockJustLargeEnough)
         const auto* data = reinterpret_cast<const std::uint8_t*>(frame.data());
         EXPECT_EQ(data - header, 2048);
         const std::size_t front = sizeof(TypeParam) == 2 ? 1056 : 528;
-        EXPECT_EQ(frame.blockSize(), (static_cast<std::size_t>(s.rows * s.columns) + front) * sizeof(TypeParam));
+        EXPECT_EQ(frame.blockSize(),
+                  (static_cast<std::size_t>(s.rows * s.columns) + front) * sizeof(TypeParam));
         EXPECT_EQ(frame.rows(), s.rows);
         EXPECT_EQ(frame.columns(), s.columns);
     }
@@ -57,7 +59,8 @@ TYPED_TEST(FrameLayout, ASizeThatCannotBeHeldLeavesTheFrameEmptyWithoutThrowing)
         std::int32_t rows, columns;
     };
     std::vector<Size> sizes{{-1, 124}, {124, -1}, {kMax, -kMax}};
-    // 32-bit pixels of this size overflow the byte count (16-bit ones: FrameMemory below).
+    // 32-bit pixels of this size need a block larger than memory can be indexed (16-bit ones:
+    // FrameMemory below).
     if (sizeof(TypeParam) == 4) sizes.push_back({kMax, kMax});
     for (Size s : sizes) {
         SCOPED_TRACE(std::to_string(s.rows) + " x " + std::to_string(s.columns));
@@ -93,7 +96,8 @@ TYPED_TEST(FrameLayout, IndexesOutsideTheFrameRaiseTheAccessViolationWithItsText
     struct Case {
         std::int32_t row, column;
     };
-    for (Case c : {Case{-1, 0}, Case{3, 0}, Case{0, -1}, Case{0, 4}, Case{std::numeric_limits<std::int32_t>::min(), 0}}) {
+    for (Case c : {Case{-1, 0}, Case{3, 0}, Case{0, -1}, Case{0, 4},
+                   Case{std::numeric_limits<std::int32_t>::min(), 0}}) {
         SCOPED_TRACE(std::to_string(c.row) + "," + std::to_string(c.column));
         try {
             frame.Pixel(c.row, c.column);
@@ -124,8 +128,9 @@ TYPED_TEST(FrameLayout, IndexesOutsideTheFrameRaiseTheAccessViolationWithItsText
 
 TEST(FrameMemory, AFrameLargerThanTheMemoryIsLeftEmptyWithoutThrowing) {
     if (kSanitizedAllocator)
-        GTEST_SKIP() << "AddressSanitizer's allocator ends the program on a request this large instead of "
-                        "failing it; the ordinary build runs this test";
+        GTEST_SKIP()
+            << "AddressSanitizer's allocator ends the program on a request this large instead of "
+               "failing it; the ordinary build runs this test";
     constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
     std::unique_ptr<TVasprelFrame<std::int16_t>> frame;
     ASSERT_NO_THROW(frame = std::make_unique<TVasprelFrame<std::int16_t>>(kMax, kMax));

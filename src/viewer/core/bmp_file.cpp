@@ -20,12 +20,13 @@ void put16(std::string& out, std::size_t at, std::uint16_t v) {
 }
 
 void put32(std::string& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 // Headers and, for an indexed image, room for the palette; empty when the image cannot be one.
-std::string headers(std::int32_t width, std::int32_t height, std::uint16_t bits, std::size_t paletteEntries,
-                    std::size_t& rowSize) {
+std::string headers(std::int32_t width, std::int32_t height, std::uint16_t bits,
+                    std::size_t paletteEntries, std::size_t& rowSize) {
     if (width <= 0 || height <= 0) return {};
     rowSize = (static_cast<std::size_t>(width) * bits / 8 + 3) / 4 * 4;
     const std::size_t offset = kFileHeaderSize + kInfoHeaderSize + 4 * paletteEntries;
@@ -51,7 +52,8 @@ std::string headers(std::int32_t width, std::int32_t height, std::uint16_t bits,
 }
 
 std::optional<std::string> writeEncoded(const std::string& path, const std::string& bytes) {
-    if (bytes.empty()) return "Cannot write file \"" + path + "\". The image is empty or too large for a bitmap";
+    if (bytes.empty())
+        return "Cannot write file \"" + path + "\". The image is empty or too large for a bitmap";
     if (auto failed = replaceFileWhole(path, {bytes})) return describe(*failed, path);
     return std::nullopt;
 }

@@ -1,4 +1,5 @@
-// Windows bitmap files (".BMP") of 8-bit indexed images with their 256-entry palette, and of RGB images.
+// Windows bitmap files (".BMP") of 8-bit indexed images with their 256-entry palette, and of RGB
+// images.
 #pragma once
 
 #include <array>

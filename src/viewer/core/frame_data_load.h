@@ -1,4 +1,5 @@
-// "&Load data": a frame record into the frame container's header and the view window's frame buffer.
+// "&Load data": a frame record into the frame container's header and the view window's frame
+// buffer.
 #pragma once
 
 #include <functional>

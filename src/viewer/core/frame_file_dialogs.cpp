@@ -19,19 +19,23 @@ FileDialogRequest request(const char* title, const char* filter, const std::stri
 }  // namespace
 
 FileDialogRequest saveDataDialog(const std::string& dataDirectory) {
-    return request("Save current frame to disk file.", "Frame data (.RAW)|*.RAW", dataDirectory, "*.RAW", "RAW");
+    return request("Save current frame to disk file.", "Frame data (.RAW)|*.RAW", dataDirectory,
+                   "*.RAW", "RAW");
 }
 
 FileDialogRequest loadDataDialog(const std::string& dataDirectory) {
-    return request("Load frame from disk file.", "Frame data (.frm)|*.RAW", dataDirectory, "*.RAW", "");
+    return request("Load frame from disk file.", "Frame data (.frm)|*.RAW", dataDirectory, "*.RAW",
+                   "");
 }
 
 FileDialogRequest saveBitmapDialog(const std::string& dataDirectory) {
-    return request("Save Frame as Bitmap on disk.", "Bitmap files (.bmp)|*.bmp", dataDirectory, "*.BMP", "bmp");
+    return request("Save Frame as Bitmap on disk.", "Bitmap files (.bmp)|*.bmp", dataDirectory,
+                   "*.BMP", "bmp");
 }
 
 FileDialogRequest logBrowseDialog(const std::string& dataDirectory, const std::string& pattern) {
-    return request("Save frame(s) to disk file.", "Saved frames|*.RAW", dataDirectory, pattern, "RAW");
+    return request("Save frame(s) to disk file.", "Saved frames|*.RAW", dataDirectory, pattern,
+                   "RAW");
 }
 
 }  // namespace kestrom

@@ -75,8 +75,26 @@ std::optional<FileReplaceError> replaceFileWhole(const std::string& path,
     return std::nullopt;
 }
 
+std::optional<FileReplaceError> rewriteFile(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) return replaceFileWhole(path, {bytes});
+    const bool written =
+        writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    const int err = errno;
+    if (::close(fd) != 0 && written)
+        return FileReplaceError{FileReplaceError::Step::Write, std::strerror(errno)};
+    if (!written) return FileReplaceError{FileReplaceError::Step::Write, std::strerror(err)};
+    return std::nullopt;
+}
+
 std::string describe(const FileReplaceError& error, const std::string& path) {
-    const char* what = error.step == FileReplaceError::Step::Create ? "Cannot create file" : "Cannot write file";
+    const char* what =
+        error.step == FileReplaceError::Step::Create ? "Cannot create file" : "Cannot write file";
     return std::string(what) + " \"" + path + "\". " + error.reason;
 }
 

@@ -22,6 +22,11 @@ struct FileReplaceError {
 std::optional<FileReplaceError> replaceFileWhole(const std::string& path,
                                                  const std::vector<std::string_view>& parts);
 
+// For a file that is only ever regenerated (the intermediate header text): an existing regular file
+// is overwritten where it stands and cut to size, which spares making a new file for every logged
+// frame; anything else under the name (nothing, a link, a FIFO) is replaced as above.
+std::optional<FileReplaceError> rewriteFile(const std::string& path, std::string_view bytes);
+
 // "Cannot create file "<path>". <reason>" or "Cannot write file "<path>". <reason>".
 std::string describe(const FileReplaceError& error, const std::string& path);
 

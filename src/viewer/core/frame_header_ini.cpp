@@ -18,7 +18,8 @@ std::string_view trimmed(std::string_view s) {
 
 bool sameName(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace
@@ -42,7 +43,8 @@ IniText IniText::parse(std::string_view text) {
 }
 
 void IniText::set(std::string_view section, std::string_view key, std::string_view value) {
-    auto s = std::find_if(sections.begin(), sections.end(), [&](const Section& x) { return sameName(x.name, section); });
+    auto s = std::find_if(sections.begin(), sections.end(),
+                          [&](const Section& x) { return sameName(x.name, section); });
     if (s == sections.end()) {
         sections.push_back({std::string(section), {}});
         s = sections.end() - 1;
@@ -50,7 +52,8 @@ void IniText::set(std::string_view section, std::string_view key, std::string_vi
     std::string line = std::string(key) + "=" + std::string(value);
     for (std::string& existing : s->lines) {
         std::size_t equals = existing.find('=');
-        if (equals != std::string::npos && sameName(trimmed(std::string_view(existing).substr(0, equals)), key)) {
+        if (equals != std::string::npos &&
+            sameName(trimmed(std::string_view(existing).substr(0, equals)), key)) {
             existing = std::move(line);
             return;
         }
@@ -76,7 +79,8 @@ std::string mergedFrameHeaderText(std::string_view earlier,
         return ini.render();
     };
     // Text with NUL bytes is no INI text; nothing of it is kept.
-    std::string text = earlier.find('\0') == std::string_view::npos ? withValues(IniText::parse(earlier)) : "";
+    std::string text =
+        earlier.find('\0') == std::string_view::npos ? withValues(IniText::parse(earlier)) : "";
     if (text.empty() || text.size() > limit) text = withValues(IniText{});
     return text;
 }

@@ -1,4 +1,5 @@
-// The intermediate "FrameHeader" file: an INI text read first, its header keys replaced, written back.
+// The intermediate "FrameHeader" file: an INI text read first, its header keys replaced, written
+// back.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Values of the header's keyed fields as the frame record's text writes them.
 #include "viewer/core/frame_header_text.h"
 
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -21,23 +21,54 @@ struct KeyedField {
     Kind kind;
 };
 
-#define KEYED(field, kind) {#field, offsetof(VasprelHeader, field), Kind::kind}
+#define KEYED(field, kind) \
+    { #field, offsetof(VasprelHeader, field), Kind::kind }
 constexpr KeyedField kKeyedFields[] = {
-    KEYED(Version, Text),         KEYED(DateTime, Date),        KEYED(Height, Int),
-    KEYED(Width, Int),            KEYED(PixelBits, Int),        KEYED(CaptureResolution, Int),
-    KEYED(PixelHScale, Double),   KEYED(PixelVScale, Double),   KEYED(Interlaced, Int),
-    KEYED(FrameTotal, Double),    KEYED(ApertureTotal, Double), KEYED(ApertureFrac, Double),
-    KEYED(Peak, Double),          KEYED(Valley, Double),        KEYED(PeakLocx, Int),
-    KEYED(PeakLocy, Int),         KEYED(Centroidx, Double),     KEYED(Centroidy, Double),
-    KEYED(BeamWidthx, Double),    KEYED(BeamWidthy, Double),    KEYED(Diameter, Double),
-    KEYED(Divergencex, Double),   KEYED(Divergencey, Double),   KEYED(EffectiveArea, Double),
-    KEYED(ZLocation, Int),        KEYED(WheelA, Int),           KEYED(WheelB, Int),
-    KEYED(FlagPass, Int),         KEYED(FlagFail, Int),         KEYED(FlagFrameTotal, Int),
-    KEYED(FlagBeamWidthx, Int),   KEYED(FlagBeamWidthy, Int),   KEYED(FlagDivergencex, Int),
-    KEYED(FlagDivergencey, Int),  KEYED(FlagEffectiveArea, Int), KEYED(CenterXLoc, Double),
-    KEYED(CenterYLoc, Double),    KEYED(Major, Double),         KEYED(Minor, Double),
-    KEYED(Flags, Int),            KEYED(AC, Int),               KEYED(RS, Int),
-    KEYED(Mean, Double),          KEYED(Deviation, Double),     KEYED(Exclude, Flag),
+    KEYED(Version, Text),
+    KEYED(DateTime, Date),
+    KEYED(Height, Int),
+    KEYED(Width, Int),
+    KEYED(PixelBits, Int),
+    KEYED(CaptureResolution, Int),
+    KEYED(PixelHScale, Double),
+    KEYED(PixelVScale, Double),
+    KEYED(Interlaced, Int),
+    KEYED(FrameTotal, Double),
+    KEYED(ApertureTotal, Double),
+    KEYED(ApertureFrac, Double),
+    KEYED(Peak, Double),
+    KEYED(Valley, Double),
+    KEYED(PeakLocx, Int),
+    KEYED(PeakLocy, Int),
+    KEYED(Centroidx, Double),
+    KEYED(Centroidy, Double),
+    KEYED(BeamWidthx, Double),
+    KEYED(BeamWidthy, Double),
+    KEYED(Diameter, Double),
+    KEYED(Divergencex, Double),
+    KEYED(Divergencey, Double),
+    KEYED(EffectiveArea, Double),
+    KEYED(ZLocation, Int),
+    KEYED(WheelA, Int),
+    KEYED(WheelB, Int),
+    KEYED(FlagPass, Int),
+    KEYED(FlagFail, Int),
+    KEYED(FlagFrameTotal, Int),
+    KEYED(FlagBeamWidthx, Int),
+    KEYED(FlagBeamWidthy, Int),
+    KEYED(FlagDivergencex, Int),
+    KEYED(FlagDivergencey, Int),
+    KEYED(FlagEffectiveArea, Int),
+    KEYED(CenterXLoc, Double),
+    KEYED(CenterYLoc, Double),
+    KEYED(Major, Double),
+    KEYED(Minor, Double),
+    KEYED(Flags, Int),
+    KEYED(AC, Int),
+    KEYED(RS, Int),
+    KEYED(Mean, Double),
+    KEYED(Deviation, Double),
+    KEYED(Exclude, Flag),
 };
 #undef KEYED
 
@@ -57,11 +88,16 @@ std::string printable(std::string text) {
 
 std::string fieldText(const VasprelHeader& header, const KeyedField& field) {
     switch (field.kind) {
-        case Kind::Text: return printable(versionText(header));
-        case Kind::Int: return std::to_string(fieldAt<std::int32_t>(header, field.offset));
-        case Kind::Double: return doubleText(fieldAt<double>(header, field.offset));
-        case Kind::Date: return dateTimeText(fieldAt<double>(header, field.offset));
-        case Kind::Flag: return fieldAt<std::uint8_t>(header, field.offset) != 0 ? "1" : "0";
+        case Kind::Text:
+            return printable(versionText(header));
+        case Kind::Int:
+            return std::to_string(fieldAt<std::int32_t>(header, field.offset));
+        case Kind::Double:
+            return doubleText(fieldAt<double>(header, field.offset));
+        case Kind::Date:
+            return dateTimeText(fieldAt<double>(header, field.offset));
+        case Kind::Flag:
+            return fieldAt<std::uint8_t>(header, field.offset) != 0 ? "1" : "0";
     }
     return {};
 }
@@ -82,14 +118,15 @@ std::string dateTimeText(double days) {
     // The time of a negative day count is its fraction taken as positive, as day counts go.
     long long millis = std::llround(std::fabs(days - whole) * 86400000.0);
     if (millis >= 86400000) millis = 86399999;
-    const year_month_day date{sys_days{1899y / December / 30} + std::chrono::days{static_cast<int>(whole)}};
+    const year_month_day date{sys_days{1899y / December / 30} +
+                              std::chrono::days{static_cast<int>(whole)}};
     char text[40];
     int n = std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
                           static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
     if (days != whole) {
         long long seconds = millis / 1000;
-        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), " %02lld:%02lld:%02lld", seconds / 3600,
-                      seconds / 60 % 60, seconds % 60);
+        std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), " %02lld:%02lld:%02lld",
+                      seconds / 3600, seconds / 60 % 60, seconds % 60);
     }
     return text;
 }
@@ -97,7 +134,8 @@ std::string dateTimeText(double days) {
 std::vector<std::pair<std::string, std::string>> frameHeaderValues(const VasprelHeader& header) {
     std::vector<std::pair<std::string, std::string>> values;
     values.reserve(std::size(kKeyedFields));
-    for (const KeyedField& field : kKeyedFields) values.emplace_back(field.key, fieldText(header, field));
+    for (const KeyedField& field : kKeyedFields)
+        values.emplace_back(field.key, fieldText(header, field));
     return values;
 }
 

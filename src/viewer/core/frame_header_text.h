@@ -1,4 +1,5 @@
-// The header text of a frame record: the keyed header fields as "Key=Value" lines of one INI section.
+// The header text of a frame record: the keyed header fields as "Key=Value" lines of one INI
+// section.
 #pragma once
 
 #include <string>
@@ -14,7 +15,8 @@ inline constexpr std::string_view kFrameHeaderSection = "Header";
 
 // Every keyed field in header order ("Version", "DateTime", "Height", ... "Exclude"), with its
 // value as the text shows it: integers in decimal, doubles in the shortest general form of up to
-// 15 significant digits with "." as decimal point, "DateTime" as date and time, "Exclude" as 1 or 0.
+// 15 significant digits with "." as decimal point, "DateTime" as date and time, "Exclude" as 1 or
+// 0.
 std::vector<std::pair<std::string, std::string>> frameHeaderValues(const VasprelHeader& header);
 
 // A day count as "yyyy-mm-dd hh:mm:ss", without the time when it is exactly midnight (day 0 is

@@ -44,7 +44,8 @@ std::optional<std::string> FrameLog::start(const LogSettings& settings, bool tex
     return std::nullopt;
 }
 
-FrameLog::Step FrameLog::step(const std::uint8_t* frameBlock, const VasprelHeader& header, LogTime now) {
+FrameLog::Step FrameLog::step(const std::uint8_t* frameBlock, const VasprelHeader& header,
+                              LogTime now) {
     using Outcome = Step::Outcome;
     if (!running()) return {};
     if (everyNth_ > 1) {
@@ -65,7 +66,8 @@ FrameLog::Step FrameLog::step(const std::uint8_t* frameBlock, const VasprelHeade
     }
     madeLogFile_ = false;
     LogFileNameParts parts = splitLogFileName(written);
-    const std::string next = numberedLogFileName(parts.folder, logName_, ++logFileCounter_, parts.extension);
+    const std::string next =
+        numberedLogFileName(parts.folder, logName_, ++logFileCounter_, parts.extension);
     if (auto failed = prepare(next)) {
         logFile_.clear();
         return {Outcome::Failed, written, *failed + ". Logging has stopped."};
@@ -80,7 +82,8 @@ void FrameLog::end() {
     madeLogFile_ = false;
 }
 
-std::optional<std::string> FrameLog::write(const std::uint8_t* frameBlock, const VasprelHeader& header) const {
+std::optional<std::string> FrameLog::write(const std::uint8_t* frameBlock,
+                                           const VasprelHeader& header) const {
     if (!textMode_) return writeFrameRecord(logFile_, header, frameBlock);
     const std::string text = frameCsvText(frameBlock);
     if (auto failed = replaceFileWhole(logFile_, {text})) return describe(*failed, logFile_);
@@ -107,7 +110,8 @@ void FrameLog::removeWaitingFile() {
     if (!madeLogFile_ || logFile_.empty()) return;
     struct stat st {};
     // Only the empty file this log made; whatever else took its place since stays.
-    if (::lstat(logFile_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) ::unlink(logFile_.c_str());
+    if (::lstat(logFile_.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+        ::unlink(logFile_.c_str());
 }
 
 }  // namespace kestrom

@@ -14,7 +14,7 @@ namespace kestrom {
 // to it. A name that already holds a file is not emptied in advance: that file is replaced when a
 // frame is written under its name and otherwise left as it was.
 class FrameLog {
-public:
+  public:
     // Starts a log with what the dialog gave (a cancelled dialog, an empty name, changes nothing,
     // a running log included); a running log is replaced, its waiting empty file removed. In text
     // mode the files end in ".CSV" whatever was typed. The message when the first file cannot be
@@ -43,13 +43,14 @@ public:
     const std::string& logFile() const { return logFile_; }
     std::int32_t logFileCounter() const { return logFileCounter_; }
 
-private:
+  private:
     std::optional<std::string> prepare(const std::string& path);
     void removeWaitingFile();
-    std::optional<std::string> write(const std::uint8_t* frameBlock, const VasprelHeader& header) const;
+    std::optional<std::string> write(const std::uint8_t* frameBlock,
+                                     const VasprelHeader& header) const;
 
-    std::string logName_;  // base name of the log files, without folder or extension
-    std::string logFile_;  // the next file; empty when no log runs
+    std::string logName_;       // base name of the log files, without folder or extension
+    std::string logFile_;       // the next file; empty when no log runs
     bool madeLogFile_ = false;  // logFile_ was created empty by this log
     std::int32_t logFileCounter_ = 0;
     std::int32_t everyNth_ = 1;

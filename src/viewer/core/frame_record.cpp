@@ -15,7 +15,8 @@ namespace kestrom {
 std::string composeFrameRecord(std::string_view headerText, const VasprelHeader& header,
                                const std::uint8_t* frameBlock) {
     std::string record(frame_record::kSize, '\0');
-    std::memcpy(record.data(), headerText.data(), std::min(headerText.size(), frame_record::kHeaderOffset));
+    std::memcpy(record.data(), headerText.data(),
+                std::min(headerText.size(), frame_record::kHeaderOffset));
     std::memcpy(record.data() + frame_record::kHeaderOffset, &header, vasprel::kHeaderSize);
     std::memcpy(record.data() + frame_record::kBlockOffset, frameBlock, frame_block::kSize);
     return record;
@@ -27,9 +28,10 @@ std::optional<std::string> writeFrameRecord(const std::string& path, const Vaspr
     // What cannot be read as the earlier intermediate file is no INI text of ours: start afresh.
     CappedFileRead earlier = readFileCapped(intermediate, frame_record::kHeaderOffset);
     std::string text = mergedFrameHeaderText(
-        earlier.outcome == CappedFileRead::Outcome::Read ? std::string_view(earlier.data) : std::string_view(),
+        earlier.outcome == CappedFileRead::Outcome::Read ? std::string_view(earlier.data)
+                                                         : std::string_view(),
         frameHeaderValues(header), frame_record::kHeaderOffset);
-    if (auto failed = replaceFileWhole(intermediate, {text})) return describe(*failed, intermediate);
+    if (auto failed = rewriteFile(intermediate, text)) return describe(*failed, intermediate);
     const std::string record = composeFrameRecord(text, header, frameBlock);
     if (auto failed = replaceFileWhole(path, {record})) return describe(*failed, path);
     return std::nullopt;
@@ -60,7 +62,8 @@ FrameRecordParse parseFrameRecord(const std::uint8_t* data, std::size_t size) {
 FrameRecordRead readFrameRecord(const std::string& path) {
     FrameRecordRead read;
     const std::string quoted = "\"" + path + "\"";
-    const std::string tooLong = quoted + " is not a frame file: it is longer than a frame record (" +
+    const std::string tooLong = quoted +
+                                " is not a frame file: it is longer than a frame record (" +
                                 std::to_string(frame_record::kSize) + " bytes)";
     CappedFileRead file = readFileCapped(path, frame_record::kSize);
     switch (file.outcome) {
@@ -73,7 +76,8 @@ FrameRecordRead readFrameRecord(const std::string& path) {
         case CappedFileRead::Outcome::TooLarge:
             read.error = tooLong;
             return read;
-        case CappedFileRead::Outcome::Read: break;
+        case CappedFileRead::Outcome::Read:
+            break;
     }
     FrameRecordParse parse =
         parseFrameRecord(reinterpret_cast<const std::uint8_t*>(file.data.data()), file.data.size());
@@ -86,15 +90,17 @@ FrameRecordRead readFrameRecord(const std::string& path) {
             read.error = quoted + " is not a frame file: it is empty";
             return read;
         case FrameRecordParse::Outcome::Short:
-            read.error = quoted + " is not a frame file: it holds " + std::to_string(file.data.size()) +
-                         " bytes, a frame record " + std::to_string(frame_record::kSize);
+            read.error = quoted + " is not a frame file: it holds " +
+                         std::to_string(file.data.size()) + " bytes, a frame record " +
+                         std::to_string(frame_record::kSize);
             return read;
         case FrameRecordParse::Outcome::Long:  // grew while it was read
             read.error = tooLong;
             return read;
         case FrameRecordParse::Outcome::WrongFrameSize:
-            read.error = quoted + " is not a frame file: its header gives " + std::to_string(parse.header.Height) +
-                         " rows and " + std::to_string(parse.header.Width) + " columns, not 124 x 124";
+            read.error = quoted + " is not a frame file: its header gives " +
+                         std::to_string(parse.header.Height) + " rows and " +
+                         std::to_string(parse.header.Width) + " columns, not 124 x 124";
             return read;
     }
     return read;

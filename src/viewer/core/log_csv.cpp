@@ -16,7 +16,8 @@ std::string frameCsvText(const std::uint8_t* frameBlock) {
     for (int row = 0; row < frame_block::kHeight; ++row) {
         for (int column = 0; column < frame_block::kWidth; ++column) {
             std::int16_t value;
-            std::memcpy(&value, frameBlock + 2 * (row * frame_block::kWidth + column), sizeof value);
+            std::memcpy(&value, frameBlock + 2 * (row * frame_block::kWidth + column),
+                        sizeof value);
             if (column > 0) text += ',';
             auto end = std::to_chars(number, number + sizeof number, value).ptr;
             text.append(number, end);

@@ -17,8 +17,8 @@ LogFileNameParts splitLogFileName(const std::string& path) {
     return parts;
 }
 
-std::string numberedLogFileName(const std::string& folder, const std::string& base, std::int32_t counter,
-                                const std::string& extension) {
+std::string numberedLogFileName(const std::string& folder, const std::string& base,
+                                std::int32_t counter, const std::string& extension) {
     char number[16];
     std::snprintf(number, sizeof number, "%06i", counter);
     return folder + base + number + extension;
@@ -29,7 +29,8 @@ std::string withDefaultLogExtension(const std::string& name) {
 }
 
 std::string wildcardInLogName(const std::string& path) {
-    if (path.substr(splitLogFileName(path).folder.size()).find_first_of("*?") == std::string::npos) return {};
+    if (path.substr(splitLogFileName(path).folder.size()).find_first_of("*?") == std::string::npos)
+        return {};
     return "Cannot create file \"" + path + "\". A file name may not hold \"*\" or \"?\"";
 }
 

@@ -14,8 +14,8 @@ struct LogFileNameParts {
 LogFileNameParts splitLogFileName(const std::string& path);
 
 // folder + base + counter as "%06i" + extension: beam, 1, ".RAW" gives "beam000001.RAW".
-std::string numberedLogFileName(const std::string& folder, const std::string& base, std::int32_t counter,
-                                const std::string& extension);
+std::string numberedLogFileName(const std::string& folder, const std::string& base,
+                                std::int32_t counter, const std::string& extension);
 
 // A name typed without extension gets ".RAW".
 std::string withDefaultLogExtension(const std::string& name);

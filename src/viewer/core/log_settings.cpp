@@ -18,7 +18,9 @@ std::int32_t integerOr(std::string_view text, std::int32_t fallback) {
     return ec == std::errc() && end == text.data() + text.size() ? value : fallback;
 }
 
-std::string nthRecordsAfterChange(const std::string& text) { return integerOr(text, 0) <= 0 ? "1" : text; }
+std::string nthRecordsAfterChange(const std::string& text) {
+    return integerOr(text, 0) <= 0 ? "1" : text;
+}
 
 LogSettings acceptedLogSettings(const LogDialogEntries& entries, LogTime now) {
     LogSettings settings;

@@ -2,6 +2,7 @@
 #include "viewer/core/vasprel_frame.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -10,10 +11,14 @@
 namespace kestrom {
 
 template <typename T>
-TVasprelFrame<T>::TVasprelFrame(std::int32_t rows, std::int32_t columns) : rows_(rows), columns_(columns) {
+TVasprelFrame<T>::TVasprelFrame(std::int32_t rows, std::int32_t columns)
+    : rows_(rows), columns_(columns) {
     if (rows < 0 || columns < 0) return;
     const std::size_t count = pixelCount();
-    if (count > (std::numeric_limits<std::size_t>::max() - kPixelOffset) / sizeof(T)) return;
+    // A block beyond what a pointer difference can span could not be indexed.
+    constexpr auto kLargestBlock =
+        static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
+    if (count > (kLargestBlock - kPixelOffset) / sizeof(T)) return;
     try {
         buffer_.reset(new std::uint8_t[kPixelOffset + count * sizeof(T)]);
     } catch (const std::bad_alloc&) {
@@ -35,7 +40,8 @@ std::size_t TVasprelFrame<T>::blockSize() const {
 
 template <typename T>
 T* TVasprelFrame<T>::Row(std::int32_t y) const {
-    if (!header_ || y < 0 || y >= header_->Height || y >= rows_) throw AccessViolation("Invalid y index");
+    if (!header_ || y < 0 || y >= header_->Height || y >= rows_)
+        throw AccessViolation("Invalid y index");
     // The header's Width sets the row pitch; a row that would run past the block is refused.
     const std::int64_t first = std::int64_t{header_->Width} * y;
     if (header_->Width < 0 || first + header_->Width > static_cast<std::int64_t>(pixelCount()))
@@ -48,7 +54,8 @@ T TVasprelFrame<T>::Pixel(std::int32_t row, std::int32_t column) const {
     if (!header_ || row < 0 || row >= header_->Height || column < 0 || column >= header_->Width)
         throw AccessViolation("Invalid x,y index");
     const std::int64_t index = std::int64_t{header_->Width} * row + column;
-    if (index >= static_cast<std::int64_t>(pixelCount())) throw AccessViolation("Invalid x,y index");
+    if (index >= static_cast<std::int64_t>(pixelCount()))
+        throw AccessViolation("Invalid x,y index");
     return data_[index];
 }
 

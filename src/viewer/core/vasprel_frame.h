@@ -1,4 +1,5 @@
-// The in-memory frame every display and computation of the viewer works on: header and pixels in one block.
+// The in-memory frame every display and computation of the viewer works on: header and pixels in
+// one block.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +14,7 @@ namespace kestrom {
 // An index outside the frame: the caller's handler, or the application's standard message, shows
 // the text ("Invalid y index", "Invalid x,y index").
 class AccessViolation : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -21,7 +22,7 @@ public:
 // the header's start, row 0 first, each row left to right.
 template <typename T>
 class TVasprelFrame {
-public:
+  public:
     static constexpr std::size_t kHeaderOffset = 64;
     static constexpr std::size_t kPixelOffset = kHeaderOffset + 2048;
 
@@ -47,8 +48,10 @@ public:
     // Bytes of the whole block: (rows x columns) pixels after the 2,112 bytes of the front.
     std::size_t blockSize() const;
 
-private:
-    std::size_t pixelCount() const { return static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_); }
+  private:
+    std::size_t pixelCount() const {
+        return static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_);
+    }
 
     std::unique_ptr<std::uint8_t[]> buffer_;
     VasprelHeader* header_ = nullptr;

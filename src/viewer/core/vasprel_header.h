@@ -4,46 +4,67 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace kestrom {
 
-// The layout is a file format: little-endian fields at fixed offsets, doubles unaligned. The
-// struct is packed so that a raw copy of the bytes is the header, on this host as in the file.
-#pragma pack(push, 1)
+// A double stored in its 8 bytes at any offset. The header's doubles sit at offsets that are not
+// multiples of 8, where a plain double (or a reference to one) would be misaligned; this reads
+// and writes like a double and can be bound to a reference safely.
+struct UnalignedDouble {
+    unsigned char bytes[8];
+
+    operator double() const {
+        double v;
+        std::memcpy(&v, bytes, sizeof v);
+        return v;
+    }
+    UnalignedDouble& operator=(double v) {
+        std::memcpy(bytes, &v, sizeof v);
+        return *this;
+    }
+    UnalignedDouble& operator+=(double v) { return *this = double(*this) + v; }
+    UnalignedDouble& operator-=(double v) { return *this = double(*this) - v; }
+};
+static_assert(sizeof(UnalignedDouble) == 8 && alignof(UnalignedDouble) == 1);
+
+// The layout is a file format: little-endian fields at fixed offsets, doubles unaligned. A raw
+// copy of the bytes is the header, on this host as in the file.
 struct VasprelHeader {
-    char Version[8];               // zero-terminated text, "h2.90" for our frames
-    double DateTime;               // day count; never set here, zero unless loaded
-    std::int32_t Height;           // rows
-    std::int32_t Width;            // columns
-    std::int32_t PixelBits;        // significant bits of the camera's values (14 live)
+    char Version[8];                 // zero-terminated text, "h2.90" for our frames
+    UnalignedDouble DateTime;        // day count; never set here, zero unless loaded
+    std::int32_t Height;             // rows
+    std::int32_t Width;              // columns
+    std::int32_t PixelBits;          // significant bits of the camera's values (14 live)
     std::int32_t CaptureResolution;  // binning exponent: a pixel covers 2^n x 2^n detector pixels
-    double PixelHScale;            // pixel pitch in micrometres
-    double PixelVScale;
+    UnalignedDouble PixelHScale;     // pixel pitch in micrometres
+    UnalignedDouble PixelVScale;
     std::int32_t Interlaced;
     // Results, written after every computed frame.
-    double FrameTotal;
-    double ApertureTotal;
-    double ApertureFrac;
-    double Peak;
-    double Valley;
+    UnalignedDouble FrameTotal;
+    UnalignedDouble ApertureTotal;
+    UnalignedDouble ApertureFrac;
+    UnalignedDouble Peak;
+    UnalignedDouble Valley;
     std::int32_t PeakLocx;
     std::int32_t PeakLocy;
-    double Centroidx;
-    double Centroidy;
-    double BeamWidthx;
-    double BeamWidthy;
-    double Diameter;
-    double Divergencex;
-    double Divergencey;
-    double EffectiveArea;          // mm²
-    std::int32_t ZLocation;        // carried
-    std::int32_t WheelA;           // carried
-    double FilterA;                // carried
-    std::int32_t WheelB;           // carried
-    double FilterB;                // carried
-    double BloomTop;
-    double BloomBottom;
+    UnalignedDouble Centroidx;
+    UnalignedDouble Centroidy;
+    UnalignedDouble BeamWidthx;
+    UnalignedDouble BeamWidthy;
+    UnalignedDouble Diameter;
+    UnalignedDouble Divergencex;
+    UnalignedDouble Divergencey;
+    UnalignedDouble EffectiveArea;  // mm²
+    std::int32_t ZLocation;         // carried
+    std::int32_t WheelA;            // carried
+    UnalignedDouble FilterA;        // carried
+    std::int32_t WheelB;            // carried
+    UnalignedDouble FilterB;        // carried
+    UnalignedDouble BloomTop;
+    UnalignedDouble BloomBottom;
     // Pass/fail verdicts of the monitoring step, which stays off: zero.
     std::int32_t FlagPass;
     std::int32_t FlagFail;
@@ -54,25 +75,27 @@ struct VasprelHeader {
     std::int32_t FlagDivergencey;
     std::int32_t FlagEffectiveArea;
     // The aperture.
-    double CenterXLoc;
-    double CenterYLoc;
-    double Major;
-    double Minor;
-    std::int32_t Flags;            // kValidData: the frame holds data that may be shown
-    std::int32_t AC;               // the camera's AC word of the frame
-    std::int32_t RS;               // carried
-    std::int32_t unused284;        // carried
-    double Mean;                   // carried
-    double Deviation;              // carried
+    UnalignedDouble CenterXLoc;
+    UnalignedDouble CenterYLoc;
+    UnalignedDouble Major;
+    UnalignedDouble Minor;
+    std::int32_t Flags;         // kValidData: the frame holds data that may be shown
+    std::int32_t AC;            // the camera's AC word of the frame
+    std::int32_t RS;            // carried
+    std::int32_t unused284;     // carried
+    UnalignedDouble Mean;       // carried
+    UnalignedDouble Deviation;  // carried
     // A byte, not a bool: a header loaded from a file may hold any value here.
     std::uint8_t Exclude;
     std::uint8_t reserved305[15];  // zero
 };
-#pragma pack(pop)
 
 static_assert(std::endian::native == std::endian::little,
               "frame headers and files are in the host's order, which must be little-endian");
 static_assert(sizeof(VasprelHeader) == 320, "VasprelHeader must be exactly 320 bytes");
+static_assert(std::is_trivially_copyable_v<VasprelHeader> &&
+                  std::is_standard_layout_v<VasprelHeader>,
+              "VasprelHeader is copied as raw bytes");
 static_assert(offsetof(VasprelHeader, Version) == 0);
 static_assert(offsetof(VasprelHeader, DateTime) == 8);
 static_assert(offsetof(VasprelHeader, Height) == 16);
