@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "frame_test_support.h"
 
 namespace kestrom {
@@ -72,6 +74,7 @@ TEST_F(FrameLogTest, FramesReachNumberedFilesByCountAndEveryNth) {
         {"one frame", 1, 1, 3, "WE-", {{"beam000001.RAW", 1}}},
         {"no frame", 0, 1, 2, "E-", {}},
         {"minus five frames stop like none", -5, 1, 2, "E-", {}},
+        {"the lowest count too", std::numeric_limits<std::int32_t>::min(), 1, 1, "E", {}},
         {"three frames, every third",
          3,
          3,

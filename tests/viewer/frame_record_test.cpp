@@ -152,6 +152,12 @@ TEST(FrameHeaderIntermediateFile, IsReadFirstItsHeaderKeysReplacedAndTheRestKept
     EXPECT_EQ(text,
               "[Other]\r\nKeep=1\r\n\r\n[header]\r\nHeight=124\r\nOwn=x\r\n" + expectedHeaderLines);
     EXPECT_EQ(folder.read("a.RAW").substr(0, text.size()), text);
+
+    // The viewer removes it from its data directory when it closes; without one nothing happens.
+    removeFrameHeaderFile(folder.path() + "/");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"a.RAW"});
+    removeFrameHeaderFile(folder.path() + "/");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"a.RAW"});
 }
 
 TEST(FrameHeaderIntermediateFile,

@@ -92,6 +92,28 @@ std::optional<FileReplaceError> rewriteFile(const std::string& path, std::string
     return std::nullopt;
 }
 
+std::optional<FileReplaceError> fillEmptyFile(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0)) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) return replaceFileWhole(path, {bytes});
+    if (!writeAll(fd, bytes)) {
+        const int err = errno;
+        if (::ftruncate(fd, 0) != 0) ::unlink(path.c_str());
+        ::close(fd);
+        return FileReplaceError{FileReplaceError::Step::Write, std::strerror(err)};
+    }
+    if (::close(fd) != 0) {
+        const int err = errno;
+        if (::truncate(path.c_str(), 0) != 0) ::unlink(path.c_str());
+        return FileReplaceError{FileReplaceError::Step::Write, std::strerror(err)};
+    }
+    return std::nullopt;
+}
+
 std::string describe(const FileReplaceError& error, const std::string& path) {
     const char* what =
         error.step == FileReplaceError::Step::Create ? "Cannot create file" : "Cannot write file";

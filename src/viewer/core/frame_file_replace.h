@@ -27,6 +27,11 @@ std::optional<FileReplaceError> replaceFileWhole(const std::string& path,
 // frame; anything else under the name (nothing, a link, a FIFO) is replaced as above.
 std::optional<FileReplaceError> rewriteFile(const std::string& path, std::string_view bytes);
 
+// For a file made empty a moment ago to receive these bytes (the waiting file of a log): they are
+// written into it, and a write that fails cuts it back to empty, so nothing half-written stays
+// under the name. A name that no longer holds an empty regular file is replaced as above instead.
+std::optional<FileReplaceError> fillEmptyFile(const std::string& path, std::string_view bytes);
+
 // "Cannot create file "<path>". <reason>" or "Cannot write file "<path>". <reason>".
 std::string describe(const FileReplaceError& error, const std::string& path);
 

@@ -53,7 +53,8 @@ FrameLog::Step FrameLog::step(const std::uint8_t* frameBlock, const VasprelHeade
         nthCounter_ = 0;
     }
     // A negative count ("Frames to log" typed as -5) stops like 0 instead of running on and on.
-    const bool stop = tillTime_ ? now > stopTime_ : framesLeft_-- <= 0;
+    const bool stop = tillTime_ ? now > stopTime_ : framesLeft_ <= 0;
+    if (!tillTime_ && !stop) --framesLeft_;
     if (stop) {
         std::string waiting = logFile_;
         end();
@@ -84,9 +85,19 @@ void FrameLog::end() {
 
 std::optional<std::string> FrameLog::write(const std::uint8_t* frameBlock,
                                            const VasprelHeader& header) const {
-    if (!textMode_) return writeFrameRecord(logFile_, header, frameBlock);
-    const std::string text = frameCsvText(frameBlock);
-    if (auto failed = replaceFileWhole(logFile_, {text})) return describe(*failed, logFile_);
+    std::string bytes;
+    if (textMode_) {
+        bytes = frameCsvText(frameBlock);
+    } else {
+        FrameRecordBytes record = frameRecordFor(logFile_, header, frameBlock);
+        if (record.error) return record.error;
+        bytes = std::move(record.bytes);
+    }
+    // The empty file this log made takes the frame where it stands; a file that was there before
+    // the log is replaced only by a whole one.
+    auto failed =
+        madeLogFile_ ? fillEmptyFile(logFile_, bytes) : replaceFileWhole(logFile_, {bytes});
+    if (failed) return describe(*failed, logFile_);
     return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 // Writing and reading frame records.
 #include "viewer/core/frame_record.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -22,8 +24,8 @@ std::string composeFrameRecord(std::string_view headerText, const VasprelHeader&
     return record;
 }
 
-std::optional<std::string> writeFrameRecord(const std::string& path, const VasprelHeader& header,
-                                            const std::uint8_t* frameBlock) {
+FrameRecordBytes frameRecordFor(const std::string& path, const VasprelHeader& header,
+                                const std::uint8_t* frameBlock) {
     const std::string intermediate = folderOf(path) + kFrameHeaderFileName;
     // What cannot be read as the earlier intermediate file is no INI text of ours: start afresh.
     CappedFileRead earlier = readFileCapped(intermediate, frame_record::kHeaderOffset);
@@ -31,10 +33,20 @@ std::optional<std::string> writeFrameRecord(const std::string& path, const Vaspr
         earlier.outcome == CappedFileRead::Outcome::Read ? std::string_view(earlier.data)
                                                          : std::string_view(),
         frameHeaderValues(header), frame_record::kHeaderOffset);
-    if (auto failed = rewriteFile(intermediate, text)) return describe(*failed, intermediate);
-    const std::string record = composeFrameRecord(text, header, frameBlock);
-    if (auto failed = replaceFileWhole(path, {record})) return describe(*failed, path);
+    if (auto failed = rewriteFile(intermediate, text)) return {{}, describe(*failed, intermediate)};
+    return {composeFrameRecord(text, header, frameBlock), std::nullopt};
+}
+
+std::optional<std::string> writeFrameRecord(const std::string& path, const VasprelHeader& header,
+                                            const std::uint8_t* frameBlock) {
+    FrameRecordBytes record = frameRecordFor(path, header, frameBlock);
+    if (record.error) return record.error;
+    if (auto failed = replaceFileWhole(path, {record.bytes})) return describe(*failed, path);
     return std::nullopt;
+}
+
+void removeFrameHeaderFile(const std::string& folder) {
+    ::unlink((folder + kFrameHeaderFileName).c_str());
 }
 
 FrameRecordParse parseFrameRecord(const std::uint8_t* data, std::size_t size) {

@@ -26,6 +26,16 @@ using FrameBlockBytes = std::array<std::uint8_t, frame_block::kSize>;
 std::string composeFrameRecord(std::string_view headerText, const VasprelHeader& header,
                                const std::uint8_t* frameBlock);
 
+// The bytes of the record for path, once its header text is in the intermediate file "FrameHeader"
+// of path's folder (read first, its keys replaced, left in place); or the message naming that file
+// when it cannot be written.
+struct FrameRecordBytes {
+    std::string bytes;
+    std::optional<std::string> error;
+};
+FrameRecordBytes frameRecordFor(const std::string& path, const VasprelHeader& header,
+                                const std::uint8_t* frameBlock);
+
 // Writes a frame record to path, the header text also into the intermediate file "FrameHeader" in
 // path's folder (read first, its keys replaced, left in place). Empty on success, otherwise the
 // message naming the file that could not be created or written; a record that fails is not left
@@ -42,6 +52,9 @@ struct FrameRecordParse {
     FrameBlockBytes block{};
 };
 FrameRecordParse parseFrameRecord(const std::uint8_t* data, std::size_t size);
+
+// Deletes the intermediate file "FrameHeader" of a folder (ending with "/"), if there is one.
+void removeFrameHeaderFile(const std::string& folder);
 
 // Reads path through the regular-file reader (a FIFO or folder is refused at once).
 struct FrameRecordRead {
