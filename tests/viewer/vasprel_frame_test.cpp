@@ -12,8 +12,12 @@
 namespace kestrom {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitizedAllocator = true;  // it ends the program on an impossible size
+// The sanitizers' allocators end the program on an impossible size instead of failing it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizedAllocator = true;
+#elif defined(__has_feature)
+constexpr bool kSanitizedAllocator =
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
 #else
 constexpr bool kSanitizedAllocator = false;
 #endif
@@ -129,7 +133,7 @@ TYPED_TEST(FrameLayout, IndexesOutsideTheFrameRaiseTheAccessViolationWithItsText
 TEST(FrameMemory, AFrameLargerThanTheMemoryIsLeftEmptyWithoutThrowing) {
     if (kSanitizedAllocator)
         GTEST_SKIP()
-            << "AddressSanitizer's allocator ends the program on a request this large instead of "
+            << "the sanitizer's allocator ends the program on a request this large instead of "
                "failing it; the ordinary build runs this test";
     constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
     std::unique_ptr<TVasprelFrame<std::int16_t>> frame;
