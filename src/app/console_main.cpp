@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -74,6 +75,10 @@ int main(int argc, char* argv[]) {
     const char* shmNamespaceVariable = std::getenv("KESTROM_SHM_NAMESPACE");
     const std::string shmNamespace = shmNamespaceVariable ? shmNamespaceVariable : "";
     std::string socketPath = kestrom::consoleSocketPath();
+
+    // Beyond a file-size limit a write fails (EFBIG), which the saves and logs report and undo,
+    // instead of ending the console with what it has not saved.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     // Installed before the cameras are opened. A signal that comes while the window is being made
     // (a box about a damaged setup file may be open) ends the start as soon as the window exists.
