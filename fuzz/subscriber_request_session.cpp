@@ -61,9 +61,11 @@ struct RequestConsole {
     std::unique_ptr<TLogoAppForm> form;
 };
 
-std::unique_ptr<RequestConsole>& console() {
-    static std::unique_ptr<RequestConsole> instance;
-    if (!instance) instance = std::make_unique<RequestConsole>();
+// Not destroyed at exit: by then Qt's own statics are gone. Tests end it while Qt still stands.
+RequestConsole* instance = nullptr;
+
+RequestConsole* console() {
+    if (!instance) instance = new RequestConsole;
     return instance;
 }
 
@@ -134,6 +136,9 @@ std::string subscriberRequestFault(const std::uint8_t* data, std::size_t size) {
     return {};
 }
 
-void endRequestConsole() { console().reset(); }
+void endRequestConsole() {
+    delete instance;
+    instance = nullptr;
+}
 
 }  // namespace kestrom::fuzz
