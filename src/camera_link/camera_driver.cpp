@@ -74,6 +74,8 @@ void CameraDriver::terminate() {
     terminate_.store(true);
     wake();
     context_.mainThread.cancelWaits();
+    // A frame notice that waits for its subscribers' answers ends now; they stay subscribed.
+    context_.port.wakeRemoteWaits();
 }
 
 void CameraDriver::wake() {

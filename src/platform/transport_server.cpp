@@ -136,13 +136,16 @@ struct TransportServer::Core : RemoteSender, std::enable_shared_from_this<Core> 
     void sendToAll(const std::vector<WindowHandle>& windows, std::uint32_t msg, std::intptr_t wParam,
                    std::intptr_t lParam, std::vector<std::intptr_t>& results,
                    const std::atomic<bool>* cancel) override;
+    void wakeWaits() override;
     std::shared_ptr<Connection> ownerOf(WindowHandle window) const;
     std::uint32_t beginSend(const std::shared_ptr<Connection>& conn, WindowHandle window, std::uint32_t msg,
                             std::intptr_t wParam, std::intptr_t lParam, ReplyWaiter& waiter,
                             std::chrono::steady_clock::time_point deadline);
     void awaitReplies(ReplyWaiter& waiter, const std::vector<std::uint32_t>& sequences,
                       std::chrono::steady_clock::time_point deadline, const std::atomic<bool>* cancel);
-    std::intptr_t finishSend(std::uint32_t sequence);
+    // waitCancelled: the sender stopped waiting before the deadline (its camera closes); a reply
+    // not in yet then says nothing about the client, which stays.
+    std::intptr_t finishSend(std::uint32_t sequence, bool waitCancelled = false);
     bool readNoticeOnce(const std::shared_ptr<Connection>& conn);
     void signalWaiters(std::uint64_t connection, const ReplyWaiter* except);
     void attachNotice(const std::shared_ptr<Connection>& conn, const Frame& frame);
@@ -591,9 +594,15 @@ void TransportServer::Core::sendToAll(const std::vector<WindowHandle>& windows, 
         if (sequences[i] != 0) begun.push_back(sequences[i]);
     }
     if (!begun.empty()) awaitReplies(waiter, begun, deadline, cancel);
+    const bool cancelled = cancel && cancel->load() && std::chrono::steady_clock::now() < deadline;
     results.assign(windows.size(), 0);
     for (std::size_t i = 0; i < windows.size(); ++i)
-        if (sequences[i] != 0) results[i] = finishSend(sequences[i]);
+        if (sequences[i] != 0) results[i] = finishSend(sequences[i], cancelled);
+}
+
+void TransportServer::Core::wakeWaits() {
+    std::lock_guard lock(mutex);
+    for (ReplyWaiter* waiter : waiters) waiter->signal();
 }
 
 // Writes the send and registers its reply; 0 when the client is gone or cannot take it.
@@ -626,7 +635,7 @@ std::uint32_t TransportServer::Core::beginSend(const std::shared_ptr<Connection>
 }
 
 // The reply's result, or 0 when the client failed or did not answer in time (it is gone then).
-std::intptr_t TransportServer::Core::finishSend(std::uint32_t sequence) {
+std::intptr_t TransportServer::Core::finishSend(std::uint32_t sequence, bool waitCancelled) {
     std::shared_ptr<Connection> late;
     std::intptr_t result = 0;
     {
@@ -636,7 +645,7 @@ std::intptr_t TransportServer::Core::finishSend(std::uint32_t sequence) {
         const PendingReply& reply = it->second;
         if (reply.answered)
             result = static_cast<std::intptr_t>(reply.result);
-        else if (!reply.failed && !abandoned.load())   // an ending console still tells it 1330
+        else if (!reply.failed && !abandoned.load() && !waitCancelled)   // an ending console still tells it 1330
             late = reply.connection;
         --reply.connection->awaited;
         pending.erase(it);

@@ -40,6 +40,15 @@ void MessagePort::setRemoteSender(std::shared_ptr<RemoteSender> sender) {
     remote_ = std::move(sender);
 }
 
+void MessagePort::wakeRemoteWaits() {
+    std::shared_ptr<RemoteSender> remote;
+    {
+        std::lock_guard lock(mutex_);
+        remote = remote_;
+    }
+    if (remote) remote->wakeWaits();
+}
+
 std::vector<std::intptr_t> MessagePort::sendToAll(const std::vector<WindowHandle>& windows, std::uint32_t msg,
                                                   std::intptr_t wParam, std::intptr_t lParam,
                                                   const std::atomic<bool>* cancel) {

@@ -29,6 +29,8 @@ public:
     virtual void sendToAll(const std::vector<WindowHandle>& windows, std::uint32_t msg, std::intptr_t wParam,
                            std::intptr_t lParam, std::vector<std::intptr_t>& results,
                            const std::atomic<bool>* cancel) = 0;
+    // Any thread: waits look at their cancel flag again at once.
+    virtual void wakeWaits() = 0;
 };
 
 // Windows of this process register a handler. A window of another process is registered here by
@@ -51,6 +53,8 @@ public:
 
     // The transport that reaches windows of other processes; sendToAll goes through it.
     void setRemoteSender(std::shared_ptr<RemoteSender> sender);
+    // Any thread, after setting a sendToAll's cancel flag: its wait ends now, not at its deadline.
+    void wakeRemoteWaits();
     // Any thread. Sends to every window and collects the answers; windows of other processes are
     // sent to together (RemoteSender), windows of this process are called one after the other on
     // the calling thread. Results in the order of windows, 0 for an unknown window.

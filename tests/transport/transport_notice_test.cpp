@@ -50,6 +50,36 @@ std::thread answerOneSend(RawPeer& peer, std::atomic<bool>& sawSend) {
     });
 }
 
+// A camera that closes while its frame notice waits for a slow subscriber stops waiting; the
+// subscriber has not failed to answer, so it stays, and hears of the close.
+TEST_F(TransportNotice, ASendToAllItsSenderCancelsLeavesTheUnansweredClientConnected) {
+    startServer(options(3000ms));
+    RawPeer peer(socketPath());
+    const WindowHandle window = peer.greetAndRegister();
+    ASSERT_NE(window, 0u);
+    std::atomic<bool> cancel{false};
+    std::thread closing([&] {
+        std::this_thread::sleep_for(100ms);
+        cancel = true;
+        port.wakeRemoteWaits();
+    });
+    const auto started = Clock::now();
+    EXPECT_EQ(port.sendToAll({window}, 1326, 1, 1, &cancel), std::vector<std::intptr_t>{0});
+    closing.join();
+    EXPECT_LT(Clock::now() - started, 2000ms) << "the cancel did not end the wait";
+
+    Frame send;
+    ASSERT_TRUE(peer.read(send));
+    ASSERT_EQ(send.kind, Kind::Send);
+    ASSERT_TRUE(peer.write(Frame{Kind::Reply, send.sequence, send.window, send.msg, 0, 0}));   // late
+    EXPECT_TRUE(port.post(window, 1330, window, 1)) << "the client was dropped";
+    Frame post;
+    ASSERT_TRUE(peer.read(post));
+    EXPECT_EQ(post.kind, Kind::Post);
+    EXPECT_EQ(post.msg, 1330u);
+    EXPECT_TRUE(goneWindows().empty());
+}
+
 TEST_F(TransportNotice, OwnTokenOpensTheNoticeConnectionAndTheConsolesSendsTakeIt) {
     startServer();
     Greeted client = greet();
