@@ -93,9 +93,11 @@ void TResults::Compute(Frame* frame) {
     mmPerPixelX_ = mmPerPixel(header->PixelHScale, header->CaptureResolution);
     mmPerPixelY_ = mmPerPixel(header->PixelVScale, header->CaptureResolution);
 
+    narrowable_ = false;
     AperEndPointList();
     PixelPosition peak, minimum;
-    results_.FrameTotal = Histograms(peak, minimum);
+    results_.FrameTotal =
+        narrowable_ ? narrowedHistograms(peak, minimum) : Histograms(peak, minimum);
     valleyLocation_ = minimum;
     Quant(peak, minimum);
     if (results_.ApertureTotal > 0) BeamWidths();
@@ -116,9 +118,8 @@ void TResults::writeInto(VasprelHeader& header) const {
 void TResults::AperEndPointList() {
     apertureList_ = wholeFrameAperture(width_, height_);
     if (!automaticAperture_) return;
-    PixelPosition peak, minimum;
-    Histograms(peak, minimum);
-    Quant(peak, minimum);
+    wholeFrameSum_ = Histograms(wholeFramePeak_, wholeFrameMinimum_);
+    Quant(wholeFramePeak_, wholeFrameMinimum_);
     if (results_.ApertureTotal <= 0) return;
     BeamWidths();
     aperture_ = {results_.Centroidx, results_.Centroidy, kApertureScale * results_.BeamWidthx,
@@ -131,7 +132,10 @@ void TResults::AperEndPointList() {
     // frame stays the aperture then.
     const bool holdsPixels = std::any_of(
         clipped.begin(), clipped.end(), [](const ApertureTriplet& t) { return t.first <= t.last; });
-    if (holdsPixels) apertureList_ = std::move(clipped);
+    if (holdsPixels) {
+        apertureList_ = std::move(clipped);
+        narrowable_ = true;
+    }
 }
 
 std::optional<ApertureList> TResults::GetRegion(const ApertureStruct& aperture) {
@@ -149,46 +153,121 @@ double TResults::rowRange(int row, int first, int end) const {
     return sum;
 }
 
+TResults::RowSpan TResults::span(int row) const {
+    const int at = row - firstApertureRow_;
+    if (at < 0 || at >= static_cast<int>(apertureList_.size()) || apertureList_[at].row != row)
+        return {0, -1};
+    const ApertureTriplet& t = apertureList_[at];
+    const int first = std::clamp<int>(t.first, 0, width_);
+    return {first, std::max<int>(std::min<int>(t.last, width_ - 1), first - 1)};
+}
+
 double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
     histogram_->clear();
     std::fill_n(columnSums_.begin(), width_, 0);
     std::fill_n(rowSums_.begin(), height_, 0);
     peak = minimum = {};
+    apertureSum_.reset();
     if (apertureList_.empty()) return 0;
-    const int firstRow = apertureList_.front().row;
-    const int rows = static_cast<int>(apertureList_.size());
+    firstApertureRow_ = apertureList_.front().row;
     double sum = 0;
+    std::int64_t apertureSum = 0;
     int maximum = -32768, least = 32767;
     std::int32_t* columnSums = columnSums_.data();
+    ValueHistogram::Pass pass = histogram_->beginPass();
     for (int r = 0; r < height_; ++r) {
-        const int at = r - firstRow;
-        if (at < 0 || at >= rows || apertureList_[at].row != r) {
-            sum += rowRange(r, 0, width_);
-            continue;
-        }
-        const ApertureTriplet& t = apertureList_[at];
-        const int a = std::clamp<int>(t.first, 0, width_);
-        const int b = std::max<int>(std::min<int>(t.last, width_ - 1), a - 1);
+        const auto [a, b] = span(r);
         const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
         std::int32_t rowSum = 0;
+        // Each row's extremes without a branch; the row is searched for the first of them only
+        // when it holds a new extreme of the aperture, so ties keep the first in row-major order.
+        int rowMaximum = -32768, rowLeast = 32767;
         for (int k = a; k <= b; ++k) {
             const std::int16_t v = row[k];
-            histogram_->add(v, k, r);
-            if (v > maximum) {
-                maximum = v;
-                peak = {k, r};
-            }
-            if (v < least) {
-                least = v;
-                minimum = {k, r};
-            }
+            pass.add(v, k, r);
+            rowMaximum = std::max<int>(rowMaximum, v);
+            rowLeast = std::min<int>(rowLeast, v);
             rowSum += v;
             columnSums[k] += v;
         }
+        if (rowMaximum > maximum) {
+            maximum = rowMaximum;
+            peak = {static_cast<int>(std::find(row + a, row + b + 1, rowMaximum) - row), r};
+        }
+        if (rowLeast < least) {
+            least = rowLeast;
+            minimum = {static_cast<int>(std::find(row + a, row + b + 1, rowLeast) - row), r};
+        }
         rowSums_[r] += rowSum;
+        apertureSum += rowSum;
         sum += rowRange(r, 0, a) + rowSum + rowRange(r, b + 1, width_);
     }
+    histogram_->endPass(pass.valuesPresent());
+    // With both extremes found, every aperture pixel lies between them and the aperture's total
+    // is the sum just taken; otherwise the walk over the levels decides.
+    if (maximum > -32768 && least < 32767) apertureSum_ = apertureSum;
     return sum;
+}
+
+// The histogram of the ellipse from that of the whole frame, taking out the pixels outside it,
+// when those are fewer than the ones inside; the same counts, sums and extremes as a fresh pass.
+double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum) {
+    std::int64_t inside = 0;
+    for (int r = 0; r < height_; ++r) inside += span(r).last - span(r).first + 1;
+    if (inside <= std::int64_t{width_} * height_ - inside) return Histograms(peak, minimum);
+
+    // The whole frame was the aperture of the pass before.
+    auto apertureSum = static_cast<std::int64_t>(wholeFrameSum_);
+    std::int32_t* columnSums = columnSums_.data();
+    auto takeOut = [&](const std::int16_t* row, int r, int from, int end) {
+        for (int k = from; k < end; ++k) {
+            const std::int16_t v = row[k];
+            histogram_->remove(v, k, r);
+            rowSums_[r] -= v;
+            columnSums[k] -= v;
+            apertureSum -= v;
+        }
+    };
+    for (int r = 0; r < height_; ++r) {
+        const auto [a, b] = span(r);
+        const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
+        takeOut(row, r, 0, a);
+        takeOut(row, r, b + 1, width_);
+    }
+
+    // The whole frame's first extreme is the ellipse's too when the ellipse holds it: every
+    // pixel before it in row-major order is lower (higher). Otherwise the ellipse is searched.
+    auto holds = [&](const PixelPosition& p) {
+        const RowSpan s = span(p.row);
+        return p.column >= s.first && p.column <= s.last;
+    };
+    peak = wholeFramePeak_;
+    minimum = wholeFrameMinimum_;
+    int maximum = pixel(peak), least = pixel(minimum);
+    bool found = apertureSum_.has_value();
+    if (!found || !holds(peak) || !holds(minimum)) {
+        peak = minimum = {};
+        maximum = -32768;
+        least = 32767;
+        for (int r = 0; r < height_; ++r) {
+            const auto [a, b] = span(r);
+            const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
+            for (int k = a; k <= b; ++k) {
+                if (row[k] > maximum) {
+                    maximum = row[k];
+                    peak = {k, r};
+                }
+                if (row[k] < least) {
+                    least = row[k];
+                    minimum = {k, r};
+                }
+            }
+        }
+        found = maximum > -32768 && least < 32767;
+    }
+    apertureSum_.reset();
+    if (found) apertureSum_ = apertureSum;
+    return wholeFrameSum_;
 }
 
 void TResults::Quant(const PixelPosition& peak, const PixelPosition& minimum) {
@@ -200,28 +279,33 @@ void TResults::Quant(const PixelPosition& peak, const PixelPosition& minimum) {
     results_.Valley = m / scale_;
 
     std::int64_t total = 0;
-    histogram_->walkDown(p, m, [&](int v, const ValueHistogram::Entry& e) {
-        total += std::int64_t{v} * e.count;
-        return true;
-    });
+    if (apertureSum_) {
+        total = *apertureSum_;
+    } else {
+        histogram_->walkDown(p, m, [&](int v, const ValueHistogram::Entry& entry) {
+            total += std::int64_t{v} * entry.count;
+            return true;
+        });
+    }
 
-    // The centroid takes the brightest levels that hold the centroid energy share of the total.
+    // One walk down from the peak: the centroid takes the brightest levels until they hold the
+    // centroid energy share of the total, the effective area counts the pixels at its level of
+    // the peak and above.
     const double target = kCentroidEnergy * static_cast<double>(total);
-    std::int64_t e = 0, x = 0, y = 0;
+    const int areaLevel = static_cast<int>(std::trunc(p * kEffectiveAreaLevel * 0.01));
+    std::int64_t e = 0, x = 0, y = 0, covered = 0;
+    bool adding = true;
     thresholdLevel_ = p + 1;
     histogram_->walkDown(p, m, [&](int v, const ValueHistogram::Entry& entry) {
-        if (static_cast<double>(e) >= target) return false;
-        e += std::int64_t{v} * entry.count;
-        x += std::int64_t{v} * entry.columns;
-        y += std::int64_t{v} * entry.rows;
-        thresholdLevel_ = v;
-        return true;
-    });
-
-    std::int64_t covered = 0;
-    const int areaLevel = static_cast<int>(std::trunc(p * kEffectiveAreaLevel * 0.01));
-    histogram_->walkDown(p, areaLevel, [&](int, const ValueHistogram::Entry& entry) {
-        covered += entry.count;
+        adding = adding && static_cast<double>(e) < target;
+        if (!adding && v < areaLevel) return false;
+        if (adding) {
+            e += std::int64_t{v} * entry.count;
+            x += std::int64_t{v} * entry.columns;
+            y += std::int64_t{v} * entry.rows;
+            thresholdLevel_ = v;
+        }
+        if (v >= areaLevel) covered += entry.count;
         return true;
     });
 

@@ -68,12 +68,19 @@ class TResults {
   private:
     void AperEndPointList();
     double Histograms(PixelPosition& peak, PixelPosition& minimum);
+    double narrowedHistograms(PixelPosition& peak, PixelPosition& minimum);
     void Quant(const PixelPosition& peak, const PixelPosition& minimum);
     void BeamWidths();
     void KnifeEdge();
     std::optional<ApertureList> GetRegion(const ApertureStruct& aperture);
     void Bloom();
 
+    // The aperture's pixels in a row, cut to the frame; none (last < first) outside it.
+    struct RowSpan {
+        int first;
+        int last;
+    };
+    RowSpan span(int row) const;
     std::int16_t pixel(const PixelPosition& p) const { return data_[p.row * width_ + p.column]; }
     double rowRange(int row, int first, int end) const;
     void writeInto(VasprelHeader& header) const;
@@ -92,6 +99,13 @@ class TResults {
     std::int32_t peakValue_ = 0;
     std::int32_t thresholdLevel_ = 0;
     ApertureList apertureList_;
+    std::optional<std::int64_t> apertureSum_;  // raw, of the last histogram pass
+    int firstApertureRow_ = 0;
+    // The whole frame's pass, which the ellipse's can start from.
+    bool narrowable_ = false;
+    double wholeFrameSum_ = 0;
+    PixelPosition wholeFramePeak_;
+    PixelPosition wholeFrameMinimum_;
     PixelPosition valleyLocation_;
     // Only offsets 52..207 are used: the results block, in the header's own layout.
     VasprelHeader results_{};

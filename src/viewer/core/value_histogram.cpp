@@ -1,23 +1,26 @@
-// Allocation and clearing of the value histogram.
+// Allocation, present values and clearing of the value histogram.
 #include "viewer/core/value_histogram.h"
-
-#include <bit>
 
 namespace kestrom {
 
 ValueHistogram::ValueHistogram()
-    : entries_(new Entry[kEntries]()), present_(new std::uint64_t[kWords]()) {}
+    : entries_(new Entry[kEntries]()),
+      present_(new std::uint64_t[kWords]()),
+      // One more than the values: the branch-free note writes a slot before it counts.
+      firsts_(new std::uint16_t[kEntries + 1]()) {}
+
+void ValueHistogram::endPass(std::size_t valuesPresent) {
+    firstCount_ = valuesPresent;
+    for (std::size_t n = 0; n < firstCount_; ++n)
+        present_[firsts_[n] >> 6] |= std::uint64_t{1} << (firsts_[n] & 63);
+}
 
 void ValueHistogram::clear() {
-    for (int w = 0; w < kWords; ++w) {
-        std::uint64_t bits = present_[w];
-        while (bits) {
-            const int bit = std::countr_zero(bits);
-            bits &= bits - 1;
-            entries_[(static_cast<std::uint32_t>(w) << 6) + static_cast<std::uint32_t>(bit)] = {};
-        }
-        present_[w] = 0;
+    for (std::size_t n = 0; n < firstCount_; ++n) {
+        entries_[firsts_[n]] = {};
+        present_[firsts_[n] >> 6] = 0;
     }
+    firstCount_ = 0;
 }
 
 }  // namespace kestrom

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -21,13 +22,42 @@ class ValueHistogram {
     // Throws std::bad_alloc when the 1 MiB of entries cannot be had.
     ValueHistogram();
 
-    void add(std::int16_t value, int column, int row) {
-        const auto i = index(value);
-        Entry& e = entries_[i];
-        ++e.count;
-        e.columns += static_cast<std::uint32_t>(column);
-        e.rows += static_cast<std::uint32_t>(row);
-        present_[i >> 6] |= std::uint64_t{1} << (i & 63);
+    // One pass of adds, with the histogram's pointers and count held in locals so that they
+    // stay in registers while pixels are stored around them. The first time a value comes it is
+    // noted, without a branch: marking the present values straight into their 64-bit words
+    // would chain every pixel of a flat background through the same word in memory.
+    class Pass {
+      public:
+        void add(std::int16_t value, int column, int row) {
+            const auto i = index(value);
+            Entry& e = entries_[i];
+            const std::uint32_t before = e.count;
+            firsts_[count_] = static_cast<std::uint16_t>(i);
+            count_ += before == 0;
+            e.count = before + 1;
+            e.columns += static_cast<std::uint32_t>(column);
+            e.rows += static_cast<std::uint32_t>(row);
+        }
+        std::size_t valuesPresent() const { return count_; }
+
+      private:
+        friend class ValueHistogram;
+        Pass(Entry* entries, std::uint16_t* firsts, std::size_t count)
+            : entries_(entries), firsts_(firsts), count_(count) {}
+        Entry* entries_;
+        std::uint16_t* firsts_;
+        std::size_t count_;
+    };
+    Pass beginPass() { return Pass(entries_.get(), firsts_.get(), firstCount_); }
+    // Marks the values present, for the walks; valuesPresent is the pass's.
+    void endPass(std::size_t valuesPresent);
+
+    // Takes out one pixel added before; the value stays among those present, with what is left.
+    void remove(std::int16_t value, int column, int row) {
+        Entry& e = entries_[index(value)];
+        --e.count;
+        e.columns -= static_cast<std::uint32_t>(column);
+        e.rows -= static_cast<std::uint32_t>(row);
     }
     const Entry& at(int value) const { return entries_[index(value)]; }
 
@@ -47,6 +77,9 @@ class ValueHistogram {
 
     std::unique_ptr<Entry[]> entries_;
     std::unique_ptr<std::uint64_t[]> present_;
+    // The values present, in the order they first came.
+    std::unique_ptr<std::uint16_t[]> firsts_;
+    std::size_t firstCount_ = 0;
 };
 
 template <typename Visit>
