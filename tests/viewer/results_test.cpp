@@ -4,14 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "results_test_support.h"
+#include "viewer/core/knife_edge.h"
 
 namespace kestrom {
 namespace {
@@ -64,6 +67,11 @@ void expectSound(const TResults& results, const test::Frame16& frame) {
         EXPECT_LE(t.last, frame.columns() - 1);
     }
 }
+
+// Cases of a table print as their names.
+template <typename Case>
+requires requires(const Case& c) { std::string(c.name); }
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class ResultsTest : public ::testing::Test {
   protected:
@@ -254,6 +262,109 @@ INSTANTIATE_TEST_SUITE_P(Beams, GaussianTest,
                                            GaussianCase{"Elliptical", {61.3, 58.7, 7, 4, 16000}, 0},
                                            GaussianCase{"Small", {40.25, 80.75, 2.5, 3, 20000}, 0}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+// Frames on a noisy ground, whose ellipse holds most of the frame, and on an empty ground, whose
+// ellipse is small: the results inside the ellipse equal those taken afresh from its pixels (a
+// plain reference below), whichever way the ellipse's histogram was made.
+struct Reference {
+    std::int64_t total = 0;
+    int maximum = -32768, least = 32767;
+    PixelPosition peak, minimum;
+    std::vector<std::int32_t> columns, rows;
+    double centroidX = 0, centroidY = 0;
+};
+
+Reference referenceOver(const test::Frame16& frame, const ApertureList& aperture) {
+    Reference ref;
+    ref.columns.assign(frame.columns(), 0);
+    ref.rows.assign(frame.rows(), 0);
+    struct Pixel {
+        int v, k, r;
+    };
+    std::vector<Pixel> pixels;
+    for (const ApertureTriplet& t : aperture)
+        for (int k = t.first; k <= t.last; ++k) {
+            const int v = frame.Pixel(t.row, k);
+            pixels.push_back({v, k, t.row});
+            ref.total += v;
+            ref.columns[k] += v;
+            ref.rows[t.row] += v;
+            if (v > ref.maximum) ref.maximum = v, ref.peak = {k, t.row};
+            if (v < ref.least) ref.least = v, ref.minimum = {k, t.row};
+        }
+    // Whole levels from the top until they hold 86.5 % of the total.
+    std::sort(pixels.begin(), pixels.end(), [](auto& a, auto& b) { return a.v > b.v; });
+    double e = 0, x = 0, y = 0;
+    for (std::size_t i = 0; i < pixels.size() && e < 0.865 * double(ref.total);) {
+        const int level = pixels[i].v;
+        for (; i < pixels.size() && pixels[i].v == level; ++i)
+            e += level, x += double(level) * pixels[i].k, y += double(level) * pixels[i].r;
+    }
+    if (e > 0) ref.centroidX = x / e, ref.centroidY = y / e;
+    return ref;
+}
+
+struct GroundCase {
+    const char* name;
+    int ground, noise;      // raw
+    bool ellipseHoldsMost;  // more of the frame lies inside the ellipse than outside
+    std::vector<Gaussian> beams;
+    std::vector<std::pair<PixelPosition, std::int16_t>> pixels;
+};
+
+class GroundTest : public ResultsTest, public ::testing::WithParamInterface<GroundCase> {};
+
+TEST_P(GroundTest, EllipseResultsEqualAFreshEvaluation) {
+    const GroundCase& g = GetParam();
+    auto frame = liveFrame();
+    std::mt19937 random(11);
+    std::normal_distribution<double> noise(g.ground, g.noise);
+    for (int i = 0; i < 124 * 124; ++i)
+        frame->data()[i] =
+            static_cast<std::int16_t>(g.noise ? std::round(noise(random)) : g.ground);
+    for (const Gaussian& beam : g.beams) addGaussian(*frame, beam);
+    for (const auto& [p, v] : g.pixels) set(*frame, p.column, p.row, v);
+    results.Compute(frame.get());
+    const VasprelHeader& h = *frame->GetHeader();
+
+    std::int64_t inside = 0;
+    for (const ApertureTriplet& t : results.apertureList()) inside += t.last - t.first + 1;
+    EXPECT_EQ(inside > 124 * 124 - inside, g.ellipseHoldsMost) << inside << " pixels inside";
+
+    const Reference ref = referenceOver(*frame, results.apertureList());
+    std::int64_t all = 0;
+    for (int i = 0; i < 124 * 124; ++i) all += frame->data()[i];
+    EXPECT_EQ(double(h.FrameTotal), all / 2.0);
+    EXPECT_EQ(double(h.ApertureTotal), ref.total / 2.0);
+    EXPECT_EQ(double(h.Peak), ref.maximum / 2.0);
+    EXPECT_EQ(h.PeakLocx, ref.peak.column);
+    EXPECT_EQ(h.PeakLocy, ref.peak.row);
+    EXPECT_EQ(double(h.Valley), ref.least / 2.0);
+    EXPECT_EQ(results.valleyLocation().column, ref.minimum.column);
+    EXPECT_EQ(results.valleyLocation().row, ref.minimum.row);
+    EXPECT_NEAR(h.Centroidx, ref.centroidX, 1e-9);
+    EXPECT_NEAR(h.Centroidy, ref.centroidY, 1e-9);
+    const double low = std::trunc(std::trunc(h.ApertureTotal * 0.1) * 2);
+    const double high = std::trunc(std::trunc(h.ApertureTotal * 0.9) * 2);
+    const KnifeEdgeCrossings x = knifeEdgeCrossings(ref.columns.data(), 124, low, high);
+    const KnifeEdgeCrossings y = knifeEdgeCrossings(ref.rows.data(), 124, low, high);
+    EXPECT_NEAR(h.BeamWidthx, (x.high - x.low) * 1.561, 1e-9);
+    EXPECT_NEAR(h.BeamWidthy, (y.high - y.low) * 1.561, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Grounds, GroundTest,
+    ::testing::Values(
+        GroundCase{"NoisyGround", 100, 12, true, {{61.3, 58.7, 7, 5, 16000}}, {}},
+        GroundCase{"HotPixelsOutsideTheEllipse",
+                   100,
+                   12,
+                   true,
+                   {{70.2, 64.9, 6, 9, 12000}},
+                   {{{1, 0}, 32000}, {{122, 123}, -5000}}},
+        GroundCase{"TwoBeams", 60, 10, true, {{30, 40, 5, 5, 9000}, {90, 80, 7, 4, 14000}}, {}},
+        GroundCase{"EmptyGround", 0, 0, false, {{50.5, 60.5, 5, 7, 16000}}, {}}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 // Frames without the valid-data flag are computed just the same; the flag is the display's
 // business and is left as it is.

@@ -154,7 +154,8 @@ double TResults::rowRange(int row, int first, int end) const {
 }
 
 TResults::RowSpan TResults::span(int row) const {
-    const int at = row - firstApertureRow_;
+    if (apertureList_.empty()) return {0, -1};
+    const int at = row - apertureList_.front().row;
     if (at < 0 || at >= static_cast<int>(apertureList_.size()) || apertureList_[at].row != row)
         return {0, -1};
     const ApertureTriplet& t = apertureList_[at];
@@ -169,7 +170,6 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
     peak = minimum = {};
     apertureSum_.reset();
     if (apertureList_.empty()) return 0;
-    firstApertureRow_ = apertureList_.front().row;
     double sum = 0;
     std::int64_t apertureSum = 0;
     int maximum = -32768, least = 32767;

@@ -100,7 +100,6 @@ class TResults {
     std::int32_t thresholdLevel_ = 0;
     ApertureList apertureList_;
     std::optional<std::int64_t> apertureSum_;  // raw, of the last histogram pass
-    int firstApertureRow_ = 0;
     // The whole frame's pass, which the ellipse's can start from.
     bool narrowable_ = false;
     double wholeFrameSum_ = 0;
