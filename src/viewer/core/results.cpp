@@ -202,7 +202,7 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
         apertureSum += rowSum;
         sum += rowRange(r, 0, a) + rowSum + rowRange(r, b + 1, width_);
     }
-    histogram_->endPass(pass.valuesPresent());
+    histogram_->endPass(least, maximum);
     // With both extremes found, every aperture pixel lies between them and the aperture's total
     // is the sum just taken; otherwise the walk over the levels decides.
     if (maximum > -32768 && least < 32767) apertureSum_ = apertureSum;
