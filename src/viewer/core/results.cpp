@@ -153,14 +153,24 @@ double TResults::rowRange(int row, int first, int end) const {
     return sum;
 }
 
-TResults::RowSpan TResults::span(int row) const {
-    if (apertureList_.empty()) return {0, -1};
-    const int at = row - apertureList_.front().row;
-    if (at < 0 || at >= static_cast<int>(apertureList_.size()) || apertureList_[at].row != row)
-        return {0, -1};
-    const ApertureTriplet& t = apertureList_[at];
-    const int first = std::clamp<int>(t.first, 0, width_);
-    return {first, std::max<int>(std::min<int>(t.last, width_ - 1), first - 1)};
+// A row's extremes in a loop the compiler vectorises, for a search of the ellipse alone; ties keep
+// the first pixel in row-major order as in the histogram pass.
+void TResults::noteRowExtremes(const std::int16_t* row, int first, int last, int r, int& maximum,
+                               PixelPosition& peak, int& least, PixelPosition& minimum) {
+    std::int16_t rowMaximum = -32768, rowLeast = 32767;
+    for (int k = first; k <= last; ++k) {
+        rowMaximum = std::max(rowMaximum, row[k]);
+        rowLeast = std::min(rowLeast, row[k]);
+    }
+    if (first > last) return;
+    if (rowMaximum > maximum) {
+        maximum = rowMaximum;
+        peak = {static_cast<int>(std::find(row + first, row + last + 1, rowMaximum) - row), r};
+    }
+    if (rowLeast < least) {
+        least = rowLeast;
+        minimum = {static_cast<int>(std::find(row + first, row + last + 1, rowLeast) - row), r};
+    }
 }
 
 double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
@@ -179,8 +189,8 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
         const auto [a, b] = span(r);
         const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
         std::int32_t rowSum = 0;
-        // Each row's extremes without a branch; the row is searched for the first of them only
-        // when it holds a new extreme of the aperture, so ties keep the first in row-major order.
+        // The row's extremes ride along without a branch; the row is searched for the first of
+        // them only when it holds a new extreme, so ties keep the first in row-major order.
         int rowMaximum = -32768, rowLeast = 32767;
         for (int k = a; k <= b; ++k) {
             const std::int16_t v = row[k];
@@ -213,7 +223,10 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
 // when those are fewer than the ones inside; the same counts, sums and extremes as a fresh pass.
 double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum) {
     std::int64_t inside = 0;
-    for (int r = 0; r < height_; ++r) inside += span(r).last - span(r).first + 1;
+    for (int r = 0; r < height_; ++r) {
+        const RowSpan s = span(r);
+        inside += s.last - s.first + 1;
+    }
     if (inside <= std::int64_t{width_} * height_ - inside) return Histograms(peak, minimum);
 
     // The whole frame was the aperture of the pass before.
@@ -252,16 +265,7 @@ double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum)
         for (int r = 0; r < height_; ++r) {
             const auto [a, b] = span(r);
             const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
-            for (int k = a; k <= b; ++k) {
-                if (row[k] > maximum) {
-                    maximum = row[k];
-                    peak = {k, r};
-                }
-                if (row[k] < least) {
-                    least = row[k];
-                    minimum = {k, r};
-                }
-            }
+            noteRowExtremes(row, a, b, r, maximum, peak, least, minimum);
         }
         found = maximum > -32768 && least < 32767;
     }
@@ -291,13 +295,15 @@ void TResults::Quant(const PixelPosition& peak, const PixelPosition& minimum) {
     // One walk down from the peak: the centroid takes the brightest levels until they hold the
     // centroid energy share of the total, the effective area counts the pixels at its level of
     // the peak and above.
-    const double target = kCentroidEnergy * static_cast<double>(total);
+    // e < target, for the integer e, is e < ceil(target): compared without a conversion.
+    const auto target =
+        static_cast<std::int64_t>(std::ceil(kCentroidEnergy * static_cast<double>(total)));
     const int areaLevel = static_cast<int>(std::trunc(p * kEffectiveAreaLevel * 0.01));
     std::int64_t e = 0, x = 0, y = 0, covered = 0;
     bool adding = true;
     thresholdLevel_ = p + 1;
     histogram_->walkDown(p, m, [&](int v, const ValueHistogram::Entry& entry) {
-        adding = adding && static_cast<double>(e) < target;
+        adding = adding && e < target;
         if (!adding && v < areaLevel) return false;
         if (adding) {
             e += std::int64_t{v} * entry.count;

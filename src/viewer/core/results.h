@@ -2,6 +2,7 @@
 // effective area, automatic aperture, bloom levels), written into the frame's header.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -69,6 +70,8 @@ class TResults {
     void AperEndPointList();
     double Histograms(PixelPosition& peak, PixelPosition& minimum);
     double narrowedHistograms(PixelPosition& peak, PixelPosition& minimum);
+    static void noteRowExtremes(const std::int16_t* row, int first, int last, int r, int& maximum,
+                                PixelPosition& peak, int& least, PixelPosition& minimum);
     void Quant(const PixelPosition& peak, const PixelPosition& minimum);
     void BeamWidths();
     void KnifeEdge();
@@ -80,7 +83,15 @@ class TResults {
         int first;
         int last;
     };
-    RowSpan span(int row) const;
+    RowSpan span(int row) const {
+        if (apertureList_.empty()) return {0, -1};
+        const int at = row - apertureList_.front().row;
+        if (at < 0 || at >= static_cast<int>(apertureList_.size()) || apertureList_[at].row != row)
+            return {0, -1};
+        const ApertureTriplet& t = apertureList_[at];
+        const int first = std::clamp<int>(t.first, 0, width_);
+        return {first, std::max<int>(std::min<int>(t.last, width_ - 1), first - 1)};
+    }
     std::int16_t pixel(const PixelPosition& p) const { return data_[p.row * width_ + p.column]; }
     double rowRange(int row, int first, int end) const;
     void writeInto(VasprelHeader& header) const;

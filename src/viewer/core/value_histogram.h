@@ -91,7 +91,15 @@ void ValueHistogram::walkDown(int from, int to, Visit visit) const {
     const std::uint32_t hi = std::min(index(from), high_), lo = std::max(index(to), low_);
     if (hi < lo) return;
     // Eight values a word, from the top word down; within a word the highest byte set first.
-    for (std::int64_t g = hi / 8; g >= static_cast<std::int64_t>(lo / 8); --g) {
+    const auto last = static_cast<std::int64_t>(lo / 8);
+    for (std::int64_t g = hi / 8; g >= last; --g) {
+        // Runs of 32 absent values at once, common above a beam's shoulders.
+        while (g - 3 >= last && (presentWord(static_cast<std::uint32_t>(g - 3) * 8) |
+                                 presentWord(static_cast<std::uint32_t>(g - 3) * 8 + 8) |
+                                 presentWord(static_cast<std::uint32_t>(g - 3) * 8 + 16) |
+                                 presentWord(static_cast<std::uint32_t>(g - 3) * 8 + 24)) == 0)
+            g -= 4;
+        if (g < last) break;
         const auto base = static_cast<std::uint32_t>(g) * 8;
         std::uint64_t word = presentWord(base);
         if (hi - base < 7) word &= (std::uint64_t{1} << ((hi - base + 1) * 8)) - 1;
