@@ -153,23 +153,19 @@ double TResults::rowRange(int row, int first, int end) const {
     return sum;
 }
 
-// A row's extremes in a loop the compiler vectorises, for a search of the ellipse alone; ties keep
-// the first pixel in row-major order as in the histogram pass.
-void TResults::noteRowExtremes(const std::int16_t* row, int first, int last, int r, int& maximum,
-                               PixelPosition& peak, int& least, PixelPosition& minimum) {
-    std::int16_t rowMaximum = -32768, rowLeast = 32767;
-    for (int k = first; k <= last; ++k) {
-        rowMaximum = std::max(rowMaximum, row[k]);
-        rowLeast = std::min(rowLeast, row[k]);
+// A row's extremes replace the aperture's when they beat them; the row is searched for the first
+// pixel of each, so ties keep the first in row-major order.
+void TResults::keepFirstExtremes(const std::int16_t* row, int first, int last, int r,
+                                 int rowMaximum, int rowLeast, Extremes& extremes) {
+    if (rowMaximum > extremes.maximum) {
+        extremes.maximum = rowMaximum;
+        extremes.peak = {static_cast<int>(std::find(row + first, row + last + 1, rowMaximum) - row),
+                         r};
     }
-    if (first > last) return;
-    if (rowMaximum > maximum) {
-        maximum = rowMaximum;
-        peak = {static_cast<int>(std::find(row + first, row + last + 1, rowMaximum) - row), r};
-    }
-    if (rowLeast < least) {
-        least = rowLeast;
-        minimum = {static_cast<int>(std::find(row + first, row + last + 1, rowLeast) - row), r};
+    if (rowLeast < extremes.least) {
+        extremes.least = rowLeast;
+        extremes.minimum = {
+            static_cast<int>(std::find(row + first, row + last + 1, rowLeast) - row), r};
     }
 }
 
@@ -182,7 +178,7 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
     if (apertureList_.empty()) return 0;
     double sum = 0;
     std::int64_t apertureSum = 0;
-    int maximum = -32768, least = 32767;
+    Extremes extremes;
     std::int32_t* columnSums = columnSums_.data();
     ValueHistogram::Pass pass = histogram_->beginPass();
     for (int r = 0; r < height_; ++r) {
@@ -200,22 +196,17 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
             rowSum += v;
             columnSums[k] += v;
         }
-        if (rowMaximum > maximum) {
-            maximum = rowMaximum;
-            peak = {static_cast<int>(std::find(row + a, row + b + 1, rowMaximum) - row), r};
-        }
-        if (rowLeast < least) {
-            least = rowLeast;
-            minimum = {static_cast<int>(std::find(row + a, row + b + 1, rowLeast) - row), r};
-        }
+        keepFirstExtremes(row, a, b, r, rowMaximum, rowLeast, extremes);
         rowSums_[r] += rowSum;
         apertureSum += rowSum;
         sum += rowRange(r, 0, a) + rowSum + rowRange(r, b + 1, width_);
     }
-    histogram_->endPass(least, maximum);
+    histogram_->endPass(extremes.least, extremes.maximum);
+    peak = extremes.peak;
+    minimum = extremes.minimum;
     // With both extremes found, every aperture pixel lies between them and the aperture's total
     // is the sum just taken; otherwise the walk over the levels decides.
-    if (maximum > -32768 && least < 32767) apertureSum_ = apertureSum;
+    if (extremes.maximum > -32768 && extremes.least < 32767) apertureSum_ = apertureSum;
     return sum;
 }
 
@@ -256,18 +247,22 @@ double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum)
     };
     peak = wholeFramePeak_;
     minimum = wholeFrameMinimum_;
-    int maximum = pixel(peak), least = pixel(minimum);
     bool found = apertureSum_.has_value();
     if (!found || !holds(peak) || !holds(minimum)) {
-        peak = minimum = {};
-        maximum = -32768;
-        least = 32767;
+        Extremes extremes;
         for (int r = 0; r < height_; ++r) {
             const auto [a, b] = span(r);
             const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
-            noteRowExtremes(row, a, b, r, maximum, peak, least, minimum);
+            std::int16_t rowMaximum = -32768, rowLeast = 32767;
+            for (int k = a; k <= b; ++k) {
+                rowMaximum = std::max(rowMaximum, row[k]);
+                rowLeast = std::min(rowLeast, row[k]);
+            }
+            keepFirstExtremes(row, a, b, r, rowMaximum, rowLeast, extremes);
         }
-        found = maximum > -32768 && least < 32767;
+        peak = extremes.peak;
+        minimum = extremes.minimum;
+        found = extremes.maximum > -32768 && extremes.least < 32767;
     }
     apertureSum_.reset();
     if (found) apertureSum_ = apertureSum;

@@ -70,8 +70,15 @@ class TResults {
     void AperEndPointList();
     double Histograms(PixelPosition& peak, PixelPosition& minimum);
     double narrowedHistograms(PixelPosition& peak, PixelPosition& minimum);
-    static void noteRowExtremes(const std::int16_t* row, int first, int last, int r, int& maximum,
-                                PixelPosition& peak, int& least, PixelPosition& minimum);
+    // The highest and lowest pixel of an aperture so far, each the first in row-major order.
+    struct Extremes {
+        int maximum = -32768;
+        int least = 32767;
+        PixelPosition peak;
+        PixelPosition minimum;
+    };
+    static void keepFirstExtremes(const std::int16_t* row, int first, int last, int r,
+                                  int rowMaximum, int rowLeast, Extremes& extremes);
     void Quant(const PixelPosition& peak, const PixelPosition& minimum);
     void BeamWidths();
     void KnifeEdge();
