@@ -16,9 +16,9 @@
 
 namespace kestrom {
 
-// How the beam widths are taken from the aperture's profile sums. The knife edge is the
-// console's method; the results shown and stored name no method, so a frame's header reads the
-// same whichever one produced it.
+// How the beam widths are taken from the aperture's profile sums; the knife edge is the viewer's.
+// Each method is one step beside KnifeEdge that sets BeamWidthx, BeamWidthy and Diameter, so
+// Compute and the aperture placement call whichever is chosen without knowing which.
 enum class WidthMethod { KnifeEdge };
 
 struct PixelPosition {
