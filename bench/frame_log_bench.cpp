@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "median_figures.h"
 #include "viewer/core/frame_log.h"
 #include "viewer/core/frame_record.h"
 
@@ -77,25 +78,6 @@ void rawWrite(benchmark::State& state) {
     }
 }
 
-// Keeps each benchmark's median real time per iteration over its repetitions instead of printing a table.
-class Figures : public benchmark::BenchmarkReporter {
-  public:
-    bool ReportContext(const Context&) override { return true; }
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) {
-                std::fprintf(stderr, "frame_log_bench: %s: %s\n", run.benchmark_name().c_str(),
-                             run.error_message.c_str());
-                failed = true;
-                continue;
-            }
-            if (run.aggregate_name == "median") micros[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-    std::map<std::string, double> micros;
-    bool failed = false;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,20 +87,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     folder = pattern;
-    benchmark::RegisterBenchmark("log_frame", logFrame)
-        ->Iterations(kFiles)
-        ->Unit(benchmark::kMicrosecond)
-        ->UseRealTime()
-        ->Repetitions(kRuns)
-        ->ReportAggregatesOnly(true);
-    benchmark::RegisterBenchmark("raw_write", rawWrite)
-        ->Iterations(kFiles)
-        ->Unit(benchmark::kMicrosecond)
-        ->UseRealTime()
-        ->Repetitions(kRuns)
-        ->ReportAggregatesOnly(true);
+    bench::registerRepeated("log_frame", logFrame, kFiles, kRuns);
+    bench::registerRepeated("raw_write", rawWrite, kFiles, kRuns);
     benchmark::Initialize(&argc, argv);
-    Figures figures;
+    bench::MedianFigures figures("frame_log_bench");
     benchmark::RunSpecifiedBenchmarks(&figures);
     std::error_code ec;
     fs::remove_all(folder, ec);

@@ -1,0 +1,105 @@
+// Beam-results bench: TResults::Compute on a Gaussian beam frame against the raw kernel a frame
+// needs at the least (one histogram pass, row and column sums, one LUT pass), printed as
+// "name: value" lines.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "median_figures.h"
+#include "platform/dialog_service.h"
+#include "results_test_support.h"
+#include "viewer/core/results.h"
+
+namespace {
+
+using namespace kestrom;
+
+constexpr int kSide = 124;
+constexpr int kPixels = kSide * kSide;  // 15,376
+constexpr int kRuns = 9;                // the figures are the medians of these
+constexpr int kIterations = 4000;
+
+// A live frame: a beam of 8,000 counts (sigma 7 x 5 pixels) over a ground of 50 counts with 6
+// counts of noise, so that the ellipse holds most of the frame, as on a camera with an offset.
+std::unique_ptr<test::Frame16> beamFrame() {
+    auto frame = test::liveFrame(kSide, kSide);
+    std::mt19937 random(1);
+    std::normal_distribution<double> noise(100, 12);
+    for (int i = 0; i < kPixels; ++i) frame->data()[i] = static_cast<std::int16_t>(noise(random));
+    test::addGaussian(*frame, {61.3, 58.7, 7, 5, 16000});
+    return frame;
+}
+
+// The floor, written plainly: every pixel counted into a 64K-entry value histogram with its
+// column and row, the row and column sums, then every pixel through a 64K-entry LUT.
+void rawKernel(benchmark::State& state) {
+    const auto frame = beamFrame();
+    struct Entry {
+        std::uint32_t count, columns, rows, unused;
+    };
+    std::vector<Entry> histogram(65536);
+    std::vector<std::uint8_t> lut(65536), bitmap(kPixels);
+    for (int i = 0; i < 65536; ++i) lut[i] = static_cast<std::uint8_t>(i >> 8);
+    std::int32_t columnSums[kSide], rowSums[kSide];
+    const std::int16_t* pixels = frame->data();
+    for (auto _ : state) {
+        for (int c = 0; c < kSide; ++c) columnSums[c] = 0;
+        for (int r = 0; r < kSide; ++r) {
+            std::int32_t rowSum = 0;
+            for (int c = 0; c < kSide; ++c) {
+                const std::int16_t v = pixels[r * kSide + c];
+                Entry& e = histogram[static_cast<std::uint16_t>(v)];
+                ++e.count;
+                e.columns += static_cast<std::uint32_t>(c);
+                e.rows += static_cast<std::uint32_t>(r);
+                rowSum += v;
+                columnSums[c] += v;
+            }
+            rowSums[r] = rowSum;
+        }
+        for (int i = 0; i < kPixels; ++i) bitmap[i] = lut[static_cast<std::uint16_t>(pixels[i])];
+        benchmark::DoNotOptimize(histogram.data());
+        benchmark::DoNotOptimize(bitmap.data());
+        benchmark::DoNotOptimize(columnSums);
+        benchmark::DoNotOptimize(rowSums);
+        benchmark::ClobberMemory();
+    }
+}
+
+void compute(benchmark::State& state) {
+    auto frame = beamFrame();
+    ScriptedDialogs dialogs;
+    TResults results(dialogs);
+    for (auto _ : state) {
+        results.Compute(frame.get());
+        benchmark::DoNotOptimize(frame->GetHeader());
+        benchmark::ClobberMemory();
+    }
+    if (!(frame->GetHeader()->BeamWidthx > 0)) state.SkipWithError("the beam has no width");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bench::registerRepeated("raw_kernel", rawKernel, kIterations, kRuns);
+    bench::registerRepeated("compute", compute, kIterations, kRuns);
+    // The two benches' repetitions take turns, so that a change of the machine's load falls on
+    // both figures of the ratio alike.
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    bench::MedianFigures figures("results_bench");
+    benchmark::RunSpecifiedBenchmarks(&figures);
+    if (figures.failed || figures.micros.size() != 2) return 1;
+    const double raw = figures.micros["raw_kernel"], computed = figures.micros["compute"];
+    std::printf("raw_kernel_us: %.2f\n", raw);
+    std::printf("compute_us: %.2f\n", computed);
+    std::printf("compute_over_raw_kernel: %.2f\n", computed / raw);
+    return 0;
+}

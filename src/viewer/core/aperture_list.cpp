@@ -1,0 +1,64 @@
+// Whole-frame and elliptical apertures as pixel rows.
+#include "viewer/core/aperture_list.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace kestrom {
+
+ApertureList wholeFrameAperture(int width, int height) {
+    ApertureList list;
+    list.reserve(static_cast<std::size_t>(std::max(height, 0)));
+    for (int r = 0; r < height; ++r)
+        list.push_back({static_cast<std::int16_t>(r), 0, static_cast<std::int16_t>(width - 1)});
+    return list;
+}
+
+std::optional<ApertureList> ellipseRows(const ApertureStruct& aperture, int height) {
+    const double cx = aperture.centerX, cy = aperture.centerY;
+    const double a = aperture.extentX / 2, b = aperture.extentY / 2;
+    if (!(std::isfinite(cx) && std::isfinite(cy) && std::isfinite(a) && std::isfinite(b)) ||
+        a <= 0 || b <= 0)
+        return ApertureList{};
+    // Rows past the last one a frame can have, or past the int16 rows of the list, are never
+    // kept, so the walk stops there whatever the centre says.
+    const double lastRow = std::min({std::trunc(cy + b + 1), double(height), 32766.0});
+    ApertureList list;
+    try {
+        list.reserve(static_cast<std::size_t>(std::max(height, 0)) + 1);
+        for (int j = 0; j <= lastRow; ++j) {
+            const double dy = j - cy;
+            if (dy * dy > b * b) continue;
+            const double half = a * std::sqrt(1 - dy * dy / (b * b));
+            const double xL = cx - half, xR = cx + half;
+            if (std::ceil(xL) > xR) continue;
+            // Columns outside the int16 range cannot be in any frame; the clip to the frame
+            // cuts them back anyway.
+            const double first = std::clamp(std::ceil(xL), 0.0, 32767.0);
+            const double last = std::clamp(std::trunc(xR), 0.0, 32767.0);
+            list.push_back({static_cast<std::int16_t>(j), static_cast<std::int16_t>(first),
+                            static_cast<std::int16_t>(last)});
+        }
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    return list;
+}
+
+ApertureList clipToFrame(const ApertureList& rows, int width, int height) {
+    ApertureList list;
+    for (const ApertureTriplet& t : rows) {
+        if (t.row < 0) continue;
+        if (t.row > height - 1) break;
+        ApertureTriplet c = t;
+        // A row whose pixels all lie right of the frame keeps its place in the list (rows must
+        // follow each other) but holds no pixel.
+        c.first = static_cast<std::int16_t>(std::clamp<int>(c.first, 0, width));
+        c.last = static_cast<std::int16_t>(std::min<int>(c.last, width - 1));
+        list.push_back(c);
+    }
+    return list;
+}
+
+}  // namespace kestrom

@@ -1,0 +1,40 @@
+// The aperture of the beam results as pixel rows, and the ellipse that the automatic aperture
+// places around the beam.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace kestrom {
+
+// Centre and extents of the automatic aperture, in pixels; the extents are full axes.
+struct ApertureStruct {
+    double centerX = 0;
+    double centerY = 0;
+    double extentX = 0;
+    double extentY = 0;
+};
+
+// One row of an aperture: its pixels first..last (both included).
+struct ApertureTriplet {
+    std::int16_t row;
+    std::int16_t first;
+    std::int16_t last;
+};
+
+// The rows of an aperture, in increasing consecutive rows.
+using ApertureList = std::vector<ApertureTriplet>;
+
+// Every row of a width x height frame, whole.
+ApertureList wholeFrameAperture(int width, int height);
+
+// The pixel rows of the axis-aligned ellipse with the aperture's centre and half its extents as
+// semi-axes, from row 0 down; rows with no covered pixel position are left out. Nothing when
+// the list's memory cannot be had.
+std::optional<ApertureList> ellipseRows(const ApertureStruct& aperture, int height);
+
+// The rows of the ellipse that lie in a width x height frame, each cut to the frame's columns.
+ApertureList clipToFrame(const ApertureList& rows, int width, int height);
+
+}  // namespace kestrom
