@@ -169,13 +169,7 @@ public:
             attached_ = false;
             nextAttempt_ = Clock::now();
         };
-        component_.OnKestOpen = [this](kestrom::TKesTrom3Subscriber& s) {
-            // Also raised by a serial search that found nothing.
-            if (s.Tab() == 0 || s.Serial() == 0 || attached_) return;
-            attached_ = true;
-            std::printf("attached slot %d serial %d\n", s.Tab(), s.Serial());
-            std::fflush(stdout);
-        };
+        component_.OnKestOpen = [this](kestrom::TKesTrom3Subscriber& s) { announceAttached(s); };
         component_.OnCalibrateDone = [this](kestrom::TKesTrom3Subscriber&) {
             calibrating_ = false;
             std::printf("calibration done\n");
@@ -254,7 +248,22 @@ private:
         return options_.frames && frames_ >= *options_.frames;
     }
 
+    // The "attached" line comes before any frame line, also when a frame's event (from the event
+    // loop in LabVIEW mode) is handled before the open's.
+    void announceAttached(kestrom::TKesTrom3Subscriber& s) {
+        // Also raised by a serial search that found nothing.
+        if (s.Tab() == 0 || s.Serial() == 0 || attached_) return;
+        attached_ = true;
+        std::printf("attached slot %d serial %d\n", s.Tab(), s.Serial());
+        std::fflush(stdout);
+    }
+
     void frame(kestrom::TKesTrom3Subscriber& s) {
+        if (!attached_) announceAttached(s);
+        if (!attached_) {
+            s.SetNewFrame(false);
+            return;
+        }
         lastProgress_ = Clock::now();
         if (options_.frames && frames_ >= *options_.frames) return;
         ++frames_;
