@@ -98,14 +98,12 @@ std::string answerFault(std::uint32_t message, std::int64_t wParam, std::intptr_
 std::string subscriberRequestFault(const std::uint8_t* data, std::size_t size) {
     RequestConsole& c = *console();
     constexpr std::size_t kStep = 17;
-    // Requests 1324..1340, then the other things that happen to a console.
-    constexpr int kRequests = static_cast<int>(sp::kGainFactor - sp::kFrameBlockHandle) + 1;
-    enum Other { kCommandText = kRequests, kDetach, kAttach, kFrame, kEvents, kDeviceChange, kOtherCount };
+    static_assert(kRequestOperations == sp::kGainFactor - sp::kFrameBlockHandle + 1);
     for (std::size_t at = 0; at + kStep <= size; at += kStep) {
-        const int op = data[at] % kOtherCount;
+        const int op = data[at] % kStepOperations;
         const std::int64_t wParam = word(data + at + 1);
         const std::int64_t lParam = word(data + at + 9);
-        if (op < kRequests) {
+        if (op < kRequestOperations) {
             const auto message = sp::kFrameBlockHandle + static_cast<std::uint32_t>(op);
             // Work, not waiting on a loaded machine: a request that blocks is the fuzzer's timeout.
             const double started = threadSeconds();

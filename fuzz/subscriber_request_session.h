@@ -9,6 +9,19 @@
 
 namespace kestrom::fuzz {
 
+// The operation byte, taken modulo kStepOperations: the requests 1324..1340 first (0..16), then the
+// other things that happen to a console.
+inline constexpr std::uint8_t kRequestOperations = 17;
+enum StepOperation : std::uint8_t {
+    kCommandText = kRequestOperations,   // the step's 16 number bytes as text in the command block
+    kDetach,                             // camera wParam % 2
+    kAttach,
+    kFrame,
+    kEvents,                             // one turn of the event loop
+    kDeviceChange,                       // the device-change message with the step's numbers
+    kStepOperations
+};
+
 // One step is 17 bytes: an operation byte, then wParam and lParam (little-endian); a shorter tail
 // is ignored. Returns the broken rule, empty when every answer kept the rules. The console lives
 // on between calls, as a real one does between clients.

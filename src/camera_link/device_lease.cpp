@@ -14,9 +14,8 @@ void DeviceLease::endUse() {
     bool closeNow = false;
     {
         std::lock_guard lock(mutex_);
-        --uses_;
-        closeNow = letGo_ && uses_ == 0 && !closed_;
-        if (closeNow) closed_ = true;
+        // No use begins once the device is let go, so the count reaches 0 after that only once.
+        closeNow = --uses_ == 0 && letGo_;
     }
     if (closeNow) io_.close(device_);
 }
@@ -28,7 +27,6 @@ void DeviceLease::letGo() {
         if (letGo_) return;
         letGo_ = true;
         closeNow = uses_ == 0;
-        if (closeNow) closed_ = true;
     }
     if (closeNow) io_.close(device_);
 }

@@ -33,7 +33,6 @@ private:
     mutable std::mutex mutex_;
     int uses_ = 0;
     bool letGo_ = false;
-    bool closed_ = false;
 };
 
 }  // namespace kestrom

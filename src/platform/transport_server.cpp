@@ -890,8 +890,7 @@ void TransportServer::stop() { core_->stop(); }
 
 void TransportServer::abandonWaits() {
     core_->abandoned.store(true);
-    std::lock_guard lock(core_->mutex);
-    for (ReplyWaiter* waiter : core_->waiters) waiter->signal();
+    core_->wakeWaits();
 }
 
 void TransportServer::setOnWindowGone(std::function<void(WindowHandle)> callback) {

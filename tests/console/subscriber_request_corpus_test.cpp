@@ -18,10 +18,6 @@ namespace {
 namespace sp = subscriber_protocol;
 using Bytes = std::vector<std::uint8_t>;
 
-// Operation bytes past the requests (see the session).
-constexpr std::uint8_t kRequests = sp::kGainFactor - sp::kFrameBlockHandle + 1;
-constexpr std::uint8_t kCommandText = kRequests, kDetach = kRequests + 1, kAttach = kRequests + 2,
-                       kFrame = kRequests + 3, kEvents = kRequests + 4;
 
 void step(Bytes& bytes, std::uint8_t op, std::int64_t wParam, std::int64_t lParam) {
     bytes.push_back(op);
