@@ -1,0 +1,61 @@
+#include "viewer/core/picture_format.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace kestrom {
+
+std::string formatGrouped(double value, int decimals) {
+    if (!std::isfinite(value)) value = 0;
+    char digits[400];
+    const double scaled = value * std::pow(10.0, decimals);
+    if (std::fabs(scaled) < 9007199254740992.0) {
+        // Whole numbers of the last decimal, so that a half rounds away from zero.
+        const double r = std::round(scaled);
+        std::snprintf(digits, sizeof digits, "%.0f", std::fabs(r));
+        std::string d = digits;
+        if (decimals > 0) {
+            if (d.size() <= static_cast<std::size_t>(decimals))
+                d.insert(0, static_cast<std::size_t>(decimals) + 1 - d.size(), '0');
+            d.insert(d.size() - static_cast<std::size_t>(decimals), ".");
+        }
+        if (r < 0) d.insert(0, "-");
+        std::snprintf(digits, sizeof digits, "%s", d.c_str());
+    } else {
+        std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+    }
+    std::string text = digits;
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t begin = negative ? 1 : 0;
+    std::size_t end = text.find('.');
+    if (end == std::string::npos) end = text.size();
+    for (std::size_t at = end; at > begin + 3; at -= 3) text.insert(at - 3, ",");
+    if (negative && text.find_first_not_of("-0.,") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
+std::string formatScientific(double value) {
+    if (!std::isfinite(value)) value = 0;
+    // The value's 17 significant digits, rounded to four with halves away from zero: the C
+    // library rounds a half to even (1.2345e4 would become 1.234e+04).
+    char text[64];
+    std::snprintf(text, sizeof text, "%.16e", std::fabs(value));
+    const char* e = std::strchr(text, 'e');
+    int exponent = std::atoi(e + 1);
+    int mantissa = (text[0] - '0') * 1000 + (text[2] - '0') * 100 + (text[3] - '0') * 10 +
+                   (text[4] - '0');
+    if (text[5] >= '5') ++mantissa;
+    if (mantissa >= 10000) {
+        mantissa /= 10;
+        ++exponent;
+    }
+    if (mantissa == 0) exponent = 0;
+    std::snprintf(text, sizeof text, "%s%d.%03de%c%02d", value < 0 && mantissa ? "-" : "",
+                  mantissa / 1000, mantissa % 1000, exponent < 0 ? '-' : '+', std::abs(exponent));
+    return text;
+}
+
+}  // namespace kestrom

@@ -1,0 +1,59 @@
+#include "viewer/qt_beam_canvas.h"
+
+#include <QPen>
+#include <QPolygon>
+
+namespace kestrom {
+
+QColor qColorOf(ColorRef colour) {
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
+
+QVector<QRgb> colourTable(const Palette& palette) {
+    QVector<QRgb> table(kPaletteSize);
+    for (int i = 0; i < kPaletteSize; ++i) table[i] = qColorOf(palette.color(i)).rgb();
+    return table;
+}
+
+void QtBeamCanvas::stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& source,
+                                 const BeamRect& target) {
+    if (bitmap.pixels.empty() || !bitmap.palette) return;
+    // The bitmap's bytes are shown where they are; the image only borrows them for the copy.
+    QImage image(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width,
+                 QImage::Format_Indexed8);
+    image.setColorTable(colourTable(*bitmap.palette));
+    painter_.save();
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter_.drawImage(QRect(target.left, target.top, target.width(), target.height()), image,
+                       QRect(source.left, source.top, source.width(), source.height()));
+    painter_.restore();
+}
+
+void QtBeamCanvas::ellipse(const BeamRect& box, ColorRef colour, const BeamRect& clip) {
+    painter_.save();
+    painter_.setClipRect(QRect(clip.left, clip.top, clip.width(), clip.height()));
+    painter_.setPen(QPen(qColorOf(colour), 1, Qt::SolidLine));
+    painter_.setBrush(Qt::NoBrush);
+    // The box's right and bottom are outside it; the outline runs on its last pixels.
+    painter_.drawEllipse(QRect(box.left, box.top, box.width() - 1, box.height() - 1));
+    painter_.restore();
+}
+
+void QtBeamCanvas::line(BeamPoint a, BeamPoint b, ColorRef colour, PenStyle style) {
+    painter_.setPen(QPen(qColorOf(colour), 1, style == PenStyle::Dash ? Qt::DashLine : Qt::SolidLine,
+                         Qt::FlatCap));
+    painter_.drawLine(a.x, a.y, b.x, b.y);
+}
+
+void QtBeamCanvas::polyline(const std::vector<BeamPoint>& points, ColorRef colour) {
+    if (points.empty()) return;
+    QPolygon polygon(static_cast<int>(points.size()));
+    for (int i = 0; i < polygon.size(); ++i)
+        polygon[i] = QPoint(points[static_cast<std::size_t>(i)].x,
+                            points[static_cast<std::size_t>(i)].y);
+    painter_.setPen(QPen(qColorOf(colour), 1, Qt::SolidLine));
+    painter_.drawPolyline(polygon);
+}
+
+}  // namespace kestrom

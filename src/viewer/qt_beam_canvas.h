@@ -1,0 +1,30 @@
+// The beam views' canvas over a QPainter on the surface's off-screen image.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QVector>
+
+#include "viewer/core/beam_canvas.h"
+
+namespace kestrom {
+
+class QtBeamCanvas : public BeamCanvas {
+  public:
+    explicit QtBeamCanvas(QPainter& painter) : painter_(painter) {}
+
+    void stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& source,
+                       const BeamRect& target) override;
+    void ellipse(const BeamRect& box, ColorRef colour, const BeamRect& clip) override;
+    void line(BeamPoint a, BeamPoint b, ColorRef colour, PenStyle style) override;
+    void polyline(const std::vector<BeamPoint>& points, ColorRef colour) override;
+
+  private:
+    QPainter& painter_;
+};
+
+QColor qColorOf(ColorRef colour);
+// The palette's 256 colours as a QImage colour table.
+QVector<QRgb> colourTable(const Palette& palette);
+
+}  // namespace kestrom
