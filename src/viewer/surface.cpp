@@ -92,6 +92,12 @@ void TSurface::CreateBitmap() {
 }
 
 void TSurface::PaintSurface() {
+    // A size set while the surface was hidden reaches it without a resize event.
+    if (image_.size() != QSize(std::max(width(), 1), std::max(height(), 1))) {
+        CreateBitmap();
+        view_->Resize();
+        placeScrollBars();
+    }
     composeInto(image_);
     update();
 }

@@ -1,0 +1,215 @@
+// The surface on the offscreen platform: what it draws for frames that can and cannot be shown,
+// its scroll bars, calibration and palettes, and image tests of known frames compared pixel by
+// pixel with the pictures in tests/viewer/images (KESTROM_UPDATE_IMAGES=1 writes them anew after
+// a deliberate change; look at them before committing).
+#include "viewer/surface.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "platform/dialog_service.h"
+#include "results_test_support.h"
+#include "viewer/core/palette_layout.h"
+#include "viewer/core/results.h"
+#include "viewer/qt_beam_canvas.h"
+
+namespace kestrom {
+namespace {
+
+using test::Frame16;
+
+// A beam of 12,000 counts a little off the middle over a ground of 50 counts.
+std::unique_ptr<Frame16> beamFrame() {
+    auto frame = test::liveFrame();
+    test::fill(*frame, 100);
+    test::addGaussian(*frame, {70.2, 52.7, 9, 6, 24000});
+    frame->GetHeader()->AC = 0;
+    return frame;
+}
+
+class Surface : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        frame = beamFrame();
+        TResults(dialogs).Compute(frame.get());
+        frames[0] = frame.get();
+        surface.resize(248, 248);
+        surface.SetFrameArray(frames);
+        surface.SetZoomToCursor(true);
+    }
+    QRgb entryColour(int index) const {
+        return qColorOf(surface.palette()->color(index)).rgb();
+    }
+    void doubleClick() {
+        QMouseEvent e(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&surface, &e);
+    }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Frame16> frame;
+    Frame16* frames[2] = {nullptr, nullptr};
+    TSurface surface;
+};
+
+TEST_F(Surface, FrameWithoutValidDataShowsOnlyTheBackground) {
+    surface.SetShow(kShowImage, true);
+    surface.SetShow(kShowResults, true);
+    surface.SetShow(kShowColorBar, true);
+    frame->GetHeader()->Flags = 0;
+    surface.SetCurrentFrame(0);
+    EXPECT_EQ(surface.GetDisplayFrame(), nullptr);
+    const QImage& image = surface.offscreenImage();
+    const QRgb background = entryColour(kBackground2DIndex);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ASSERT_EQ(image.pixel(x, y), background) << x << "," << y;
+    // Nor does an index past the array show anything.
+    frame->GetHeader()->Flags = vasprel::kValidData;
+    surface.SetCurrentFrame(3);
+    EXPECT_EQ(surface.GetDisplayFrame(), nullptr);
+}
+
+TEST_F(Surface, ImageShowsThroughThePalette) {
+    surface.SetShow(kShowImage, true);
+    surface.SetCurrentFrame(0);
+    ASSERT_EQ(surface.GetDisplayFrame(), frame.get());
+    // Pixel (0, 0) of the frame, 50 counts, fills the first 2 x 2 block of the image.
+    const QImage& image = surface.offscreenImage();
+    ASSERT_EQ(image.size(), QSize(248, 248));
+    const QRgb ground = entryColour(surface.beamView().lut().pixelEntry(100));
+    EXPECT_EQ(image.pixel(0, 0), ground);
+    EXPECT_EQ(image.pixel(1, 1), ground);
+    EXPECT_EQ(image.pixel(247, 247), ground);
+}
+
+TEST_F(Surface, ScrollBarsAppearWhenZoomedAndMoveTheView) {
+    QWidget parent;
+    surface.setParent(&parent);
+    QScrollBar horz(Qt::Horizontal, &parent), vert(Qt::Vertical, &parent);
+    surface.SetHorzScrollBar(&horz);
+    surface.SetVertScrollBar(&vert);
+    int heard = -1;
+    QObject::connect(&surface, &TSurface::horzScrollBarChanged, [&](int p) { heard = p; });
+    surface.SetShow(kShowImage, true);
+    surface.SetCurrentFrame(0);
+    EXPECT_TRUE(horz.isHidden());
+    doubleClick();
+    EXPECT_EQ(surface.zoom(), 1);
+    EXPECT_FALSE(horz.isHidden());
+    EXPECT_EQ(horz.maximum(), 62);
+    EXPECT_EQ(horz.pageStep(), 31);
+    EXPECT_EQ(horz.geometry().top(), 249);  // below the display
+    EXPECT_EQ(vert.geometry().left(), 249);
+    horz.setValue(5);
+    EXPECT_EQ(heard, 5);
+    EXPECT_EQ(surface.beamView().state().view.left, 5);
+    doubleClick();
+    doubleClick();
+    doubleClick();
+    EXPECT_EQ(surface.zoom(), 0);
+    EXPECT_TRUE(horz.isHidden());
+    surface.setParent(nullptr);
+}
+
+TEST_F(Surface, CalibratingWithZeroStaysInCounts) {
+    surface.SetCurrentFrame(0);
+    surface.SetCalibratedEnergy(2.0);
+    const double counts = frame->GetHeader()->ApertureTotal;
+    EXPECT_DOUBLE_EQ(surface.energyPerCount(), 2.0 / counts);
+    EXPECT_DOUBLE_EQ(surface.energyDensityFactor(), 2.0 / counts / (85.0 * 85.0) * 1e8);
+    surface.SetShow(kShowCalibrated, true);
+    surface.SetCalibratedEnergy(0);
+    EXPECT_EQ(surface.energyPerCount(), 1);
+    EXPECT_EQ(surface.energyDensityFactor(), 1);
+    surface.SetShow(kShowCalibrated, true);  // refused while there is no energy
+    // A frame with no counts cannot be calibrated either.
+    test::fill(*frame, 0);
+    TResults(dialogs).Compute(frame.get());
+    surface.SetCurrentFrame(0);
+    surface.SetCalibratedEnergy(5);
+    EXPECT_EQ(surface.calibratedEnergy(), 0);
+    EXPECT_EQ(surface.energyPerCount(), 1);
+}
+
+TEST_F(Surface, PalettesFollowColourAndPrinterChoices) {
+    surface.SetCurrentFrame(0);
+    const PaletteHandle colour = surface.palette();
+    surface.SetShow(kShowColour, false);
+    EXPECT_NE(surface.palette(), colour);
+    surface.SetShowColor(2);  // a 3-D ramp: the 2-D view keeps its palette
+    const PaletteHandle grey = surface.palette();
+    EXPECT_EQ(surface.showColor(), 2);
+    surface.SetShowColor(5);
+    EXPECT_NE(surface.palette(), grey);
+    surface.SetShowColor(9);  // ignored
+    EXPECT_EQ(surface.showColor(), 5);
+    surface.SetShow(kShowColour, true);
+    EXPECT_EQ(surface.palette()->entries(), colour->entries());
+    surface.SetPrinterPalette(true);
+    EXPECT_EQ(surface.palette()->color(kBackground2DIndex),
+              TPal::CreatePalette(6)->color(kBackground2DIndex));
+}
+
+// The picture for a set of show items and view settings, against the one kept for it.
+struct ImageCase {
+    const char* name;
+    std::function<void(TSurface&)> setUp;
+};
+
+class SurfaceImages : public Surface, public ::testing::WithParamInterface<ImageCase> {};
+
+TEST_P(SurfaceImages, MatchesTheKeptPicture) {
+    const ImageCase& c = GetParam();
+    surface.SetShow(kShowImage, true);
+    surface.SetShow(kShowCrosshair, true);
+    surface.SetShow(kShowAperture, true);
+    surface.SetShow(kShowCursor, true);
+    surface.SetCurrentFrame(0);
+    c.setUp(surface);
+    const QImage actual = surface.offscreenImage().convertToFormat(QImage::Format_RGB32);
+    const std::string path = std::string(KESTROM_SURFACE_IMAGES) + "/" + c.name + ".png";
+    if (std::getenv("KESTROM_UPDATE_IMAGES")) {
+        ASSERT_TRUE(actual.save(QString::fromStdString(path)));
+        GTEST_SKIP() << "wrote " << path;
+    }
+    const QImage expected = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(expected.isNull()) << "no picture " << path;
+    ASSERT_EQ(actual.size(), expected.size());
+    int differing = 0;
+    for (int y = 0; y < actual.height(); ++y)
+        for (int x = 0; x < actual.width(); ++x)
+            if (actual.pixel(x, y) != expected.pixel(x, y)) ++differing;
+    if (differing) actual.save(QString::fromStdString(std::string(c.name) + ".actual.png"));
+    EXPECT_EQ(differing, 0) << c.name << ": the picture drawn is in " << c.name << ".actual.png";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kept, SurfaceImages,
+    ::testing::Values(
+        ImageCase{"beam_whole", [](TSurface&) {}},
+        ImageCase{"beam_zoomed_grey_2x",
+                  [](TSurface& s) {
+                      s.SetShow(kShowColour, false);
+                      s.SetDisplayScale(1);
+                      s.SetCurrentFrame(0);
+                      s.SetZoom(2);
+                  }},
+        ImageCase{"beam_printer_based", [](TSurface& s) {
+                      s.SetPrinterPalette(true);
+                      s.SetScaleBase(2000);
+                      s.SetShow(kShowCrosshair, false);
+                      s.SetCurrentFrame(0);
+                  }}),
+    [](const ::testing::TestParamInfo<ImageCase>& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace kestrom
