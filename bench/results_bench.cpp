@@ -1,10 +1,13 @@
 // Beam-results bench: TResults::Compute on a Gaussian beam frame against the raw kernel a frame
-// needs at the least (one histogram pass, row and column sums, one LUT pass), printed as
-// "name: value" lines.
+// needs at the least (one histogram pass, row and column sums, one LUT pass), then the surface's
+// frame bitmap fill and its whole frame-to-pixels step, printed as "name: value" lines.
 #include <benchmark/benchmark.h>
+
+#include <QApplication>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <vector>
@@ -12,7 +15,10 @@
 #include "median_figures.h"
 #include "platform/dialog_service.h"
 #include "results_test_support.h"
+#include "viewer/core/beam_2d.h"
+#include "viewer/core/pal.h"
 #include "viewer/core/results.h"
+#include "viewer/surface.h"
 
 namespace {
 
@@ -82,11 +88,53 @@ void compute(benchmark::State& state) {
     if (!(frame->GetHeader()->BeamWidthx > 0)) state.SkipWithError("the beam has no width");
 }
 
+// A new frame into the 2-D view: its lookup table built and every pixel through it.
+void lutFill(benchmark::State& state) {
+    auto frame = beamFrame();
+    TBeam2D view;
+    view.SetClientSize(500, 500);
+    view.SetPalette(TPal::CreatePalette(0));
+    for (auto _ : state) {
+        view.SetFrame(frame.get());
+        benchmark::DoNotOptimize(view.frameBitmap().pixels.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// What the viewer does with each frame it shows: the results, then the surface with the image,
+// crosshair, aperture, cursor and profiles, results text and colour bar composed into its
+// 500 x 500 off-screen image.
+void frameToPixels(benchmark::State& state) {
+    auto frame = beamFrame();
+    ScriptedDialogs dialogs;
+    TResults results(dialogs);
+    TSurface::Frame* frames[] = {frame.get(), nullptr};
+    TSurface surface;
+    surface.resize(500, 500);
+    surface.SetFrameArray(frames);
+    surface.SetZoomToCursor(true);
+    for (int item : {kShowImage, kShowCrosshair, kShowAperture, kShowCursor, kShowResults,
+                     kShowColorBar})
+        surface.SetShow(item, true);
+    for (auto _ : state) {
+        results.Compute(frame.get());
+        surface.SetCurrentFrame(0);
+        benchmark::DoNotOptimize(surface.offscreenImage().constBits());
+        benchmark::ClobberMemory();
+    }
+    if (surface.offscreenImage().size() != QSize(500, 500))
+        state.SkipWithError("the surface is not 500 x 500");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
     bench::registerRepeated("raw_kernel", rawKernel, kIterations, kRuns);
     bench::registerRepeated("compute", compute, kIterations, kRuns);
+    bench::registerRepeated("lut_fill", lutFill, kIterations, kRuns);
+    bench::registerRepeated("frame_to_pixels", frameToPixels, kIterations / 4, kRuns);
     // The two benches' repetitions take turns, so that a change of the machine's load falls on
     // both figures of the ratio alike.
     std::vector<char*> args(argv, argv + argc);
@@ -96,10 +144,12 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
     bench::MedianFigures figures("results_bench");
     benchmark::RunSpecifiedBenchmarks(&figures);
-    if (figures.failed || figures.micros.size() != 2) return 1;
+    if (figures.failed || figures.micros.size() != 4) return 1;
     const double raw = figures.micros["raw_kernel"], computed = figures.micros["compute"];
     std::printf("raw_kernel_us: %.2f\n", raw);
     std::printf("compute_us: %.2f\n", computed);
     std::printf("compute_over_raw_kernel: %.2f\n", computed / raw);
+    std::printf("lut_fill_us: %.2f\n", figures.micros["lut_fill"]);
+    std::printf("frame_to_pixels_us: %.2f\n", figures.micros["frame_to_pixels"]);
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <QPen>
 #include <QPolygon>
 
+#include "viewer/core/bitmap_stretch.h"
+
 namespace kestrom {
 
 QColor qColorOf(ColorRef colour) {
@@ -19,6 +21,17 @@ QVector<QRgb> colourTable(const Palette& palette) {
 void QtBeamCanvas::stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& source,
                                  const BeamRect& target) {
     if (bitmap.pixels.empty() || !bitmap.palette) return;
+    // Straight into the image's words: a scaled drawImage converts and scales through Qt's general
+    // transform path, several times the cost of one table lookup per pixel.
+    if (image_.format() == QImage::Format_RGB32) {
+        RgbTable colours;
+        for (int i = 0; i < kPaletteSize; ++i)
+            colours[static_cast<std::size_t>(i)] = qColorOf(bitmap.palette->color(i)).rgb();
+        stretchIndexed(bitmap, source, target, colours,
+                       {reinterpret_cast<std::uint32_t*>(image_.bits()), image_.width(),
+                        image_.height(), static_cast<int>(image_.bytesPerLine() / 4)});
+        return;
+    }
     // The bitmap's bytes are shown where they are; the image only borrows them for the copy.
     QImage image(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width,
                  QImage::Format_Indexed8);

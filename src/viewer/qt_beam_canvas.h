@@ -11,7 +11,8 @@ namespace kestrom {
 
 class QtBeamCanvas : public BeamCanvas {
   public:
-    explicit QtBeamCanvas(QPainter& painter) : painter_(painter) {}
+    // painter paints on image.
+    QtBeamCanvas(QImage& image, QPainter& painter) : image_(image), painter_(painter) {}
 
     void stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& source,
                        const BeamRect& target) override;
@@ -20,6 +21,7 @@ class QtBeamCanvas : public BeamCanvas {
     void polyline(const std::vector<BeamPoint>& points, ColorRef colour) override;
 
   private:
+    QImage& image_;
     QPainter& painter_;
 };
 

@@ -104,7 +104,7 @@ void TSurface::PaintSurface() {
 
 void TSurface::composeInto(QImage& image) {
     QPainter painter(&image);
-    QtBeamCanvas canvas(painter);
+    QtBeamCanvas canvas(image, painter);
     view_->SetCanvas(&canvas);
     const QColor background = qColorOf(colours_.background);
     const BeamRect& d = view_->state().display;

@@ -8,6 +8,7 @@
 
 #include "results_test_support.h"
 #include "viewer/core/beam_2d.h"
+#include "viewer/core/bitmap_stretch.h"
 #include "viewer/core/pal.h"
 #include "viewer/core/palette_layout.h"
 
@@ -294,6 +295,35 @@ TEST_F(Beam2D, CursorLinesStayOnTheDisplay) {
     view.MouseUp(0, 0);
     EXPECT_EQ(view.cursor(), (BeamPoint{123, 123}));
     EXPECT_EQ(view.cursorPoint(), (BeamPoint{498, 498}));
+}
+
+}  // namespace
+}  // namespace kestrom
+
+namespace kestrom {
+namespace {
+
+// Each target pixel shows the source pixel under its centre; what falls outside the image is
+// left out.
+TEST(BitmapStretch, SamplesPixelCentresAndKeepsToTheImage) {
+    IndexedBitmap bitmap;
+    bitmap.resize(3, 1);
+    bitmap.pixels = {0, 1, 2};
+    RgbTable colours{};
+    for (std::uint32_t i = 0; i < 256; ++i) colours[i] = 0xFF000000u | i;
+    std::vector<std::uint32_t> words(8 * 2, 7);
+    const RgbImageView image{words.data(), 8, 2, 8};
+    stretchIndexed(bitmap, {0, 0, 3, 1}, {0, 0, 8, 1}, colours, image);
+    // 8 / 3 target pixels per source pixel: centres 0.5 .. 7.5 fall on 0 0 0 1 1 2 2 2.
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(words[static_cast<std::size_t>(x)] & 0xFF, std::vector<std::uint32_t>({0, 0, 0, 1, 1, 2, 2, 2})[static_cast<std::size_t>(x)]);
+    stretchIndexed(bitmap, {1, 0, 3, 1}, {-4, 1, 12, 40}, colours, image);
+    EXPECT_EQ(words[8] & 0xFF, 1u);   // target x -4..3 shows column 1
+    EXPECT_EQ(words[15] & 0xFF, 2u);
+    // A source beyond the bitmap draws nothing.
+    std::fill(words.begin(), words.end(), 7);
+    stretchIndexed(bitmap, {0, 0, 4, 1}, {0, 0, 8, 2}, colours, image);
+    EXPECT_EQ(words, std::vector<std::uint32_t>(16, 7));
 }
 
 }  // namespace
