@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <functional>
+#include <limits>
+#include <utility>
 #include <string>
 
 #include "platform/dialog_service.h"
@@ -157,6 +159,54 @@ TEST_F(Surface, PalettesFollowColourAndPrinterChoices) {
     surface.SetPrinterPalette(true);
     EXPECT_EQ(surface.palette()->color(kBackground2DIndex),
               TPal::CreatePalette(6)->color(kBackground2DIndex));
+}
+
+// Extreme frames, every zoom level, the cursor dragged to each corner and apertures anywhere: the
+// surface draws them all without reading outside the frame (the sanitizer build checks that).
+TEST_F(Surface, ExtremeFramesCursorsAndAperturesStayInsideTheFrame) {
+    for (int item : {kShowImage, kShowCrosshair, kShowAperture, kShowCursor, kShowResults,
+                     kShowColorBar})
+        surface.SetShow(item, true);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Aperture {
+        double x, y, major, minor;
+    };
+    const Aperture apertures[] = {{61.5, 61.5, 30, 20}, {-1e6, 5, 10, 10}, {1e9, 1e9, 1e12, 1e-9},
+                                  {nan, 3, 4, 5},       {0, 0, 1e300, 1e300}};
+    for (std::int16_t value : {std::int16_t{0}, std::int16_t{-32768}, std::int16_t{32767}}) {
+        test::fill(*frame, value);
+        test::set(*frame, 123, 0, 32767);  // a bright pixel in a corner
+        TResults(dialogs).Compute(frame.get());
+        for (const Aperture& a : apertures) {
+            VasprelHeader& h = *frame->GetHeader();
+            h.CenterXLoc = a.x;
+            h.CenterYLoc = a.y;
+            h.Major = a.major;
+            h.Minor = a.minor;
+            for (int zoom = 0; zoom <= 3; ++zoom) {
+                surface.SetZoom(zoom);
+                for (QPoint corner : {QPoint(0, 0), QPoint(247, 0), QPoint(0, 247), QPoint(247, 247),
+                                      QPoint(-100, 400)}) {
+                    const BeamPoint c = surface.GetFrameCursor();
+                    const BeamPoint at = surface.beamView().toClient(c.x + 0.5, c.y + 0.5);
+                    for (auto [type, point] : {std::pair{QEvent::MouseMove, QPoint(at.x, at.y)},
+                                               std::pair{QEvent::MouseButtonPress, QPoint(at.x, at.y)},
+                                               std::pair{QEvent::MouseMove, corner},
+                                               std::pair{QEvent::MouseButtonRelease, corner}}) {
+                        QMouseEvent e(type, QPointF(point), QPointF(point), Qt::LeftButton,
+                                      type == QEvent::MouseButtonRelease ? Qt::NoButton
+                                                                         : Qt::LeftButton,
+                                      Qt::NoModifier);
+                        QApplication::sendEvent(&surface, &e);
+                    }
+                    surface.SetCurrentFrame(0);
+                    const BeamPoint cursor = surface.GetFrameCursor();
+                    ASSERT_TRUE(cursor.x >= 0 && cursor.x < 124 && cursor.y >= 0 && cursor.y < 124)
+                        << value << " zoom " << zoom;
+                }
+            }
+        }
+    }
 }
 
 // The picture for a set of show items and view settings, against the one kept for it.
