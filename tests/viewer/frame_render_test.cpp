@@ -5,7 +5,9 @@
 
 #include <QColor>
 
+#include "platform/dialog_service.h"
 #include "results_test_support.h"
+#include "viewer/core/results.h"
 #include "viewer/core/pal.h"
 #include "viewer/core/palette_layout.h"
 
@@ -48,11 +50,12 @@ TEST(FrameRender, DrawsTheBeamWithItsResultsAndColourBar) {
     auto frame = test::liveFrame();
     test::fill(*frame, 100);
     test::addGaussian(*frame, {62, 62, 8, 8, 20000});
+    ScriptedDialogs dialogs;
+    TResults(dialogs).Compute(frame.get());
     FrameRenderOptions o;
     o.size = {400, 300};
     const QImage image = renderFrame(*frame, o);
     ASSERT_EQ(image.size(), QSize(400, 300));
-    EXPECT_GT(frame->GetHeader()->BeamWidthx, 0);  // the results were computed
     const PaletteHandle palette = TPal::CreatePalette(0);
     auto colour = [&](int entry) { return QColor(qRgb(palette->entries()[entry].red,
                                                       palette->entries()[entry].green,

@@ -3,30 +3,12 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 
-#include <cstdio>
 #include <sstream>
 
-#include "platform/dialog_service.h"
-#include "viewer/core/results.h"
 #include "viewer/surface.h"
 
 namespace kestrom {
 namespace {
-
-// Results that cannot have their buffers say so on standard error; there is no one to answer.
-class StderrDialogs : public DialogService {
-  public:
-    BoxAnswer messageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
-                         BoxIcon) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return quietAnswer(buttons);
-    }
-    std::optional<std::string> openFile(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<std::string> saveFile(const FileDialogRequest&) override { return std::nullopt; }
-    void showLater(const std::string& caption, const std::string& text, BoxIcon) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    }
-};
 
 std::optional<int> number(const std::string& text) {
     std::istringstream in(text);
@@ -38,9 +20,6 @@ std::optional<int> number(const std::string& text) {
 }  // namespace
 
 QImage renderFrame(TVasprelFrame<std::int16_t>& frame, const FrameRenderOptions& options) {
-    StderrDialogs dialogs;
-    TResults results(dialogs);
-    results.Compute(&frame);
     TVasprelFrame<std::int16_t>* frames[] = {&frame, nullptr};
     TSurface surface;
     surface.resize(options.size);

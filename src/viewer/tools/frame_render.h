@@ -27,7 +27,7 @@ struct FrameRenderOptions {
     bool colorBar = true;
 };
 
-// Computes the frame's results into its header, then draws it. Needs a QGuiApplication.
+// Draws the frame with the results its header holds. Needs a QApplication.
 QImage renderFrame(TVasprelFrame<std::int16_t>& frame, const FrameRenderOptions& options);
 
 // Reads the options of "render" from their text ("--scale 4X", "--cursor 10,20", "--hide
