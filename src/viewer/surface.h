@@ -74,7 +74,9 @@ class TSurface : public QWidget {
     // The energy of the current frame's aperture total; 0 switches the calibrated display off.
     void SetCalibratedEnergy(double energy);
     void SetCalibratedEnergyUnits(TEnergyUnits units);
+    TEnergyUnits calibratedEnergyUnits() const { return energyUnits_; }
     double calibratedEnergy() const { return calibratedEnergy_; }
+    bool calibratedShown() const { return showCalibrated_; }
     double energyPerCount() const { return energyPerCount_; }
     double energyDensityFactor() const { return energyDensityFactor_; }
     void SetPrinterPalette(bool on);
