@@ -1,49 +1,22 @@
 // The Python frame-file reader of the documentation on a frame record and a text log that the
 // viewer wrote.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "frame_test_support.h"
+#include "program_run.h"
 #include "viewer/core/frame_log.h"
-
-extern char** environ;
 
 namespace kestrom {
 namespace {
-
-using namespace std::chrono_literals;
 
 // Runs python3 (found on PATH) with the reader and the files; its exit code and all it printed.
 std::pair<int, std::string> runReader(const std::vector<std::string>& files) {
     std::vector<std::string> args{"python3", KESTROM_FRAME_FILE_READER};
     args.insert(args.end(), files.begin(), files.end());
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return {-1, "no pipe"};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-    pid_t child = -1;
-    int spawned = posix_spawnp(&child, "python3", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
-    if (spawned != 0)
+    const test::ProgramRun run = test::runProgram(args);
+    if (!run.started)
         return {-1, "python3 is not on PATH: the frame-file reader cannot be checked"};
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+    return {run.exitCode, run.out + run.err};
 }
 
 TEST(FrameFileReaderExample, ReadsARecordAndATextLogOfTheViewerInto124By124Pixels) {

@@ -186,7 +186,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TieCase{"PeaksInOneRow", 5000, {{90, 60}, {30, 60}}, {30, 60}},
                       TieCase{"PeaksInTwoRows", 5000, {{30, 61}, {90, 60}}, {90, 60}},
                       TieCase{"MinimaInOneRow", -4000, {{70, 50}, {50, 50}}, {50, 50}},
-                      TieCase{"MinimaInTwoRows", -4000, {{50, 51}, {70, 50}}, {70, 50}}),
+                      TieCase{"MinimaInTwoRows", -4000, {{50, 51}, {70, 50}}, {70, 50}},
+                      // Rows are searched eight pixels at a time, the last few one by one.
+                      TieCase{"PeaksInTheLastColumns", 5000, {{122, 60}, {121, 60}}, {121, 60}},
+                      TieCase{"PeaksInTheLastAndFirstColumns", 5000, {{123, 60}, {0, 60}}, {0, 60}},
+                      TieCase{"PeaksInOneBlockOfEight", 5000, {{13, 60}, {10, 60}}, {10, 60}},
+                      TieCase{"MinimaInTheLastColumns", -4000, {{123, 50}, {120, 50}}, {120, 50}}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // A beam pixel of 9000 and a far pixel of 500: the whole frame's widths include the far pixel,
@@ -363,8 +368,64 @@ INSTANTIATE_TEST_SUITE_P(
                    {{70.2, 64.9, 6, 9, 12000}},
                    {{{1, 0}, 32000}, {{122, 123}, -5000}}},
         GroundCase{"TwoBeams", 60, 10, true, {{30, 40, 5, 5, 9000}, {90, 80, 7, 4, 14000}}, {}},
-        GroundCase{"EmptyGround", 0, 0, false, {{50.5, 60.5, 5, 7, 16000}}, {}}),
+        GroundCase{"EmptyGround", 0, 0, false, {{50.5, 60.5, 5, 7, 16000}}, {}},
+        // An offset ground: the centroid's levels are found from the minimum up, in few crowded
+        // levels, in a flat one, or, past a few hundred levels, from the peak down after all.
+        GroundCase{"FlatOffsetUnderABeam", 500, 0, true, {{61.3, 58.7, 7, 5, 16000}}, {}},
+        GroundCase{"WideNoiseOnAnOffset", 3000, 400, true, {{50, 70, 6, 8, 20000}}, {}},
+        GroundCase{"LowOffsetUnderANarrowBeam", 2, 0, false, {{70.5, 40.5, 3, 3, 30000}}, {}},
+        // Values that only pixels outside the ellipse hold stay among the values present, with
+        // nothing left in them.
+        GroundCase{"MidLevelPixelsOutsideTheEllipse",
+                   100,
+                   12,
+                   true,
+                   {{61.3, 58.7, 7, 5, 16000}},
+                   {{{0, 0}, 3001}, {{123, 0}, 3002}, {{0, 123}, 7003}, {{123, 123}, 51}}}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// The centroid's levels end where the energy above them reaches 86.5 % of the total: a bright
+// pixel that holds exactly that share leaves the ground out, one raw value less takes it in. The
+// aperture's centre is the whole frame's centroid. On a ground of 1 the levels are found from the
+// minimum up; a pixel of 0 in the ground has them found from the peak down.
+struct ShareCase {
+    const char* name;
+    bool zeroPixel;
+    std::int16_t bright;  // at column 2, row 5 of an 8 x 8 frame
+    bool groundCounts;
+};
+
+class CentroidShareTest : public ResultsTest, public ::testing::WithParamInterface<ShareCase> {};
+
+TEST_P(CentroidShareTest, LevelsStopWhereTheShareIsReached) {
+    const ShareCase& c = GetParam();
+    auto frame = liveFrame(8, 8);
+    fill(*frame, 1);
+    if (c.zeroPixel) set(*frame, 7, 0, 0);
+    set(*frame, 2, 5, c.bright);
+    std::int64_t total = 0;
+    for (int i = 0; i < 64; ++i) total += frame->data()[i];
+    ASSERT_EQ(std::ceil(0.865 * double(total)) == c.bright, !c.groundCounts) << "total " << total;
+
+    results.Compute(frame.get());
+    const VasprelHeader& h = *frame->GetHeader();
+    const Reference ref = referenceOver(*frame, wholeFrameAperture(8, 8));
+    EXPECT_NEAR(h.CenterXLoc, ref.centroidX, 1e-12);
+    EXPECT_NEAR(h.CenterYLoc, ref.centroidY, 1e-12);
+    if (c.groundCounts) {
+        EXPECT_GT(std::abs(h.CenterXLoc - 2) + std::abs(h.CenterYLoc - 5), 0.1);
+    } else {
+        EXPECT_EQ(double(h.CenterXLoc), 2);
+        EXPECT_EQ(double(h.CenterYLoc), 5);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, CentroidShareTest,
+                         ::testing::Values(ShareCase{"FromBelowExactShare", false, 404, false},
+                                           ShareCase{"FromBelowShortOfTheShare", false, 403, true},
+                                           ShareCase{"FromAboveExactShare", true, 398, false},
+                                           ShareCase{"FromAboveShortOfTheShare", true, 397, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // Frames without the valid-data flag are computed just the same; the flag is the display's
 // business and is left as it is.

@@ -79,17 +79,11 @@ T fieldAt(const VasprelHeader& header, std::size_t offset) {
     return value;
 }
 
-// A line of the text ends at a line break; a loaded version text could hold one.
-std::string printable(std::string text) {
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return text;
-}
-
 std::string fieldText(const VasprelHeader& header, const KeyedField& field) {
     switch (field.kind) {
         case Kind::Text:
-            return printable(versionText(header));
+            // A line of the text ends at a line break; a loaded version text could hold one.
+            return oneLineText(versionText(header));
         case Kind::Int:
             return std::to_string(fieldAt<std::int32_t>(header, field.offset));
         case Kind::Double:
@@ -103,6 +97,12 @@ std::string fieldText(const VasprelHeader& header, const KeyedField& field) {
 }
 
 }  // namespace
+
+std::string oneLineText(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
+}
 
 std::string doubleText(double value) {
     char text[32];
@@ -132,10 +132,17 @@ std::string dateTimeText(double days) {
 }
 
 std::vector<std::pair<std::string, std::string>> frameHeaderValues(const VasprelHeader& header) {
+    return frameHeaderValues(header, 0, vasprel::kHeaderSize);
+}
+
+std::vector<std::pair<std::string, std::string>> frameHeaderValues(const VasprelHeader& header,
+                                                                   std::size_t begin,
+                                                                   std::size_t end) {
     std::vector<std::pair<std::string, std::string>> values;
     values.reserve(std::size(kKeyedFields));
     for (const KeyedField& field : kKeyedFields)
-        values.emplace_back(field.key, fieldText(header, field));
+        if (field.offset >= begin && field.offset < end)
+            values.emplace_back(field.key, fieldText(header, field));
     return values;
 }
 

@@ -2,6 +2,7 @@
 // section.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,15 @@ inline constexpr std::string_view kFrameHeaderSection = "Header";
 // 15 significant digits with "." as decimal point, "DateTime" as date and time, "Exclude" as 1 or
 // 0.
 std::vector<std::pair<std::string, std::string>> frameHeaderValues(const VasprelHeader& header);
+
+// The same for the keyed fields that start at offsets begin up to end (excluded) of the header,
+// such as the results block (52..207).
+std::vector<std::pair<std::string, std::string>> frameHeaderValues(const VasprelHeader& header,
+                                                                   std::size_t begin,
+                                                                   std::size_t end);
+
+// The text with every control character shown as '?', so that it stays on its line.
+std::string oneLineText(std::string text);
 
 // A day count as "yyyy-mm-dd hh:mm:ss", without the time when it is exactly midnight (day 0 is
 // 1899-12-30). A value that is no date (not finite, or past year 9999) is written as a number.

@@ -27,4 +27,14 @@ std::string frameCsvText(const std::uint8_t* frameBlock) {
     return text;
 }
 
+std::string csvField(std::string_view text) {
+    if (text.find_first_of(",\"\n\r") == std::string_view::npos) return std::string(text);
+    std::string field = "\"";
+    for (char c : text) {
+        if (c == '"') field += '"';
+        field += c;
+    }
+    return field + '"';
+}
+
 }  // namespace kestrom

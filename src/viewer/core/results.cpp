@@ -35,6 +35,38 @@ double mmPerPixel(double pitch, std::int32_t captureResolution) {
     return finiteOrZero(pitch * std::ldexp(1.0, n) * 0.001);
 }
 
+// The highest and lowest of the pixels first..last of a row ({-32768, 32767} for none), eight at
+// a time: a separate loop of its own costs less than two more compares in the histogram's.
+struct RowExtremes {
+    std::int16_t maximum;
+    std::int16_t least;
+};
+RowExtremes rowExtremes(const std::int16_t* row, int first, int last) {
+    using Eight = std::int16_t __attribute__((vector_size(16)));
+    RowExtremes out{-32768, 32767};
+    int k = first;
+    if (last - first + 1 >= 8) {
+        Eight top, bottom;
+        std::memcpy(&top, row + k, sizeof top);
+        bottom = top;
+        for (k += 8; k + 7 <= last; k += 8) {
+            Eight next;
+            std::memcpy(&next, row + k, sizeof next);
+            top = top > next ? top : next;
+            bottom = bottom < next ? bottom : next;
+        }
+        for (int j = 0; j < 8; ++j) {
+            out.maximum = std::max(out.maximum, top[j]);
+            out.least = std::min(out.least, bottom[j]);
+        }
+    }
+    for (; k <= last; ++k) {
+        out.maximum = std::max(out.maximum, row[k]);
+        out.least = std::min(out.least, row[k]);
+    }
+    return out;
+}
+
 bool evaluable(const TResults::Frame& frame) {
     const VasprelHeader& h = *frame.GetHeader();
     return frame.data() && h.Width == frame.columns() && h.Height == frame.rows() && h.Width >= 1 &&
@@ -156,7 +188,8 @@ double TResults::rowRange(int row, int first, int end) const {
 // A row's extremes replace the aperture's when they beat them; the row is searched for the first
 // pixel of each, so ties keep the first in row-major order.
 void TResults::keepFirstExtremes(const std::int16_t* row, int first, int last, int r,
-                                 int rowMaximum, int rowLeast, Extremes& extremes) {
+                                 Extremes& extremes) {
+    const auto [rowMaximum, rowLeast] = rowExtremes(row, first, last);
     if (rowMaximum > extremes.maximum) {
         extremes.maximum = rowMaximum;
         extremes.peak = {static_cast<int>(std::find(row + first, row + last + 1, rowMaximum) - row),
@@ -175,6 +208,7 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
     std::fill_n(rowSums_.begin(), height_, 0);
     peak = minimum = {};
     apertureSum_.reset();
+    aperturePixels_ = 0;
     if (apertureList_.empty()) return 0;
     double sum = 0;
     std::int64_t apertureSum = 0;
@@ -185,18 +219,12 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
         const auto [a, b] = span(r);
         const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
         std::int32_t rowSum = 0;
-        // The row's extremes ride along without a branch; the row is searched for the first of
-        // them only when it holds a new extreme, so ties keep the first in row-major order.
-        int rowMaximum = -32768, rowLeast = 32767;
-        for (int k = a; k <= b; ++k) {
-            const std::int16_t v = row[k];
-            pass.add(v, k, r);
-            rowMaximum = std::max<int>(rowMaximum, v);
-            rowLeast = std::min<int>(rowLeast, v);
+        pass.addRow(row, a, b, r, [&](int k, std::int16_t v) {
             rowSum += v;
             columnSums[k] += v;
-        }
-        keepFirstExtremes(row, a, b, r, rowMaximum, rowLeast, extremes);
+        });
+        keepFirstExtremes(row, a, b, r, extremes);
+        aperturePixels_ += b - a + 1;
         rowSums_[r] += rowSum;
         apertureSum += rowSum;
         sum += rowRange(r, 0, a) + rowSum + rowRange(r, b + 1, width_);
@@ -219,18 +247,20 @@ double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum)
         inside += s.last - s.first + 1;
     }
     if (inside <= std::int64_t{width_} * height_ - inside) return Histograms(peak, minimum);
+    aperturePixels_ = inside;
 
     // The whole frame was the aperture of the pass before.
     auto apertureSum = static_cast<std::int64_t>(wholeFrameSum_);
     std::int32_t* columnSums = columnSums_.data();
     auto takeOut = [&](const std::int16_t* row, int r, int from, int end) {
+        histogram_->removeRow(row, from, end - 1, r);
+        std::int32_t removed = 0;
         for (int k = from; k < end; ++k) {
-            const std::int16_t v = row[k];
-            histogram_->remove(v, k, r);
-            rowSums_[r] -= v;
-            columnSums[k] -= v;
-            apertureSum -= v;
+            columnSums[k] -= row[k];
+            removed += row[k];
         }
+        rowSums_[r] -= removed;
+        apertureSum -= removed;
     };
     for (int r = 0; r < height_; ++r) {
         const auto [a, b] = span(r);
@@ -252,13 +282,7 @@ double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum)
         Extremes extremes;
         for (int r = 0; r < height_; ++r) {
             const auto [a, b] = span(r);
-            const std::int16_t* row = data_ + static_cast<std::ptrdiff_t>(r) * width_;
-            std::int16_t rowMaximum = -32768, rowLeast = 32767;
-            for (int k = a; k <= b; ++k) {
-                rowMaximum = std::max(rowMaximum, row[k]);
-                rowLeast = std::min(rowLeast, row[k]);
-            }
-            keepFirstExtremes(row, a, b, r, rowMaximum, rowLeast, extremes);
+            keepFirstExtremes(data_ + static_cast<std::ptrdiff_t>(r) * width_, a, b, r, extremes);
         }
         peak = extremes.peak;
         minimum = extremes.minimum;
@@ -287,28 +311,38 @@ void TResults::Quant(const PixelPosition& peak, const PixelPosition& minimum) {
         });
     }
 
-    // One walk down from the peak: the centroid takes the brightest levels until they hold the
-    // centroid energy share of the total, the effective area counts the pixels at its level of
-    // the peak and above.
+    // The centroid takes the brightest levels until they hold the centroid energy share of the
+    // total; the effective area counts the pixels at its level of the peak and above.
     // e < target, for the integer e, is e < ceil(target): compared without a conversion.
     const auto target =
         static_cast<std::int64_t>(std::ceil(kCentroidEnergy * static_cast<double>(total)));
     const int areaLevel = static_cast<int>(std::trunc(p * kEffectiveAreaLevel * 0.01));
     std::int64_t e = 0, x = 0, y = 0, covered = 0;
-    bool adding = true;
-    thresholdLevel_ = p + 1;
-    histogram_->walkDown(p, m, [&](int v, const ValueHistogram::Entry& entry) {
-        adding = adding && e < target;
-        if (!adding && v < areaLevel) return false;
-        if (adding) {
-            e += std::int64_t{v} * entry.count;
-            x += std::int64_t{v} * entry.columns;
-            y += std::int64_t{v} * entry.rows;
-            thresholdLevel_ = v;
-        }
-        if (v >= areaLevel) covered += entry.count;
-        return true;
-    });
+    if (const std::optional<LevelSums> brightest = brightestFromBelow(p, m, total, target)) {
+        e = brightest->energy;
+        x = brightest->columns;
+        y = brightest->rows;
+        histogram_->walkDown(p, areaLevel, [&](int, const ValueHistogram::Entry& entry) {
+            covered += entry.count;
+            return true;
+        });
+    } else {
+        // One walk down from the peak for both.
+        bool adding = true;
+        thresholdLevel_ = p + 1;
+        histogram_->walkDown(p, m, [&](int v, const ValueHistogram::Entry& entry) {
+            adding = adding && e < target;
+            if (!adding && v < areaLevel) return false;
+            if (adding) {
+                e += std::int64_t{v} * entry.count;
+                x += std::int64_t{v} * entry.columns;
+                y += std::int64_t{v} * entry.rows;
+                thresholdLevel_ = v;
+            }
+            if (v >= areaLevel) covered += entry.count;
+            return true;
+        });
+    }
 
     if (e > 0) {
         results_.Centroidx = static_cast<double>(x) / static_cast<double>(e);
@@ -327,6 +361,42 @@ void TResults::Quant(const PixelPosition& peak, const PixelPosition& minimum) {
     }
     results_.EffectiveArea =
         finiteOrZero(static_cast<double>(covered) * mmPerPixelX_ * mmPerPixelY_);
+}
+
+// With no level below zero, the energy of the levels above a level only grows as the level goes
+// down, so the brightest levels that reach the target are also what is left of the aperture's
+// sums once the dimmest levels that stay under the rest are taken away. A ground offset puts that
+// rest in a few crowded levels, so the walk up from the minimum is short where the one down from
+// the peak would pass every level of the beam. The aperture's sums of columns and rows weighted
+// by value are the profile sums weighted by their column and row: the same integers, exactly.
+std::optional<TResults::LevelSums> TResults::brightestFromBelow(int p, int m, std::int64_t total,
+                                                                std::int64_t target) {
+    // The minimum times the aperture's pixels is the energy of a flat ground at the minimum. When
+    // that is less than half the energy left below the centroid's levels, the bottom holds the
+    // beam's long tail (no offset, or an aperture that holds little but the beam): the walk down
+    // is the shorter.
+    if (m <= 0 || 2 * m * aperturePixels_ < total - target) return std::nullopt;
+    constexpr int kLevelsTried = 256;  // then the walk down, having lost little
+    LevelSums below;
+    std::optional<LevelSums> brightest;
+    int tried = 0;
+    histogram_->walkUp(m, p, [&](int v, const ValueHistogram::Entry& entry) {
+        const std::int64_t level = std::int64_t{v} * entry.count;
+        if (total - below.energy - level < target) {
+            LevelSums all{total, 0, 0};
+            for (int k = 0; k < width_; ++k) all.columns += std::int64_t{k} * columnSums_[k];
+            for (int r = 0; r < height_; ++r) all.rows += std::int64_t{r} * rowSums_[r];
+            brightest = LevelSums{all.energy - below.energy, all.columns - below.columns,
+                                  all.rows - below.rows};
+            thresholdLevel_ = v;
+            return false;
+        }
+        below.energy += level;
+        below.columns += std::int64_t{v} * entry.columns;
+        below.rows += std::int64_t{v} * entry.rows;
+        return ++tried < kLevelsTried;
+    });
+    return brightest;
 }
 
 void TResults::BeamWidths() {

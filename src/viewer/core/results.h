@@ -78,8 +78,18 @@ class TResults {
         PixelPosition minimum;
     };
     static void keepFirstExtremes(const std::int16_t* row, int first, int last, int r,
-                                  int rowMaximum, int rowLeast, Extremes& extremes);
+                                  Extremes& extremes);
     void Quant(const PixelPosition& peak, const PixelPosition& minimum);
+    // Energy and its column and row moments of a set of levels (raw values).
+    struct LevelSums {
+        std::int64_t energy = 0;
+        std::int64_t columns = 0;
+        std::int64_t rows = 0;
+    };
+    // The centroid's levels of Quant (peak p, minimum m) found from the bottom, when that is the
+    // shorter way; nothing when it is not.
+    std::optional<LevelSums> brightestFromBelow(int p, int m, std::int64_t total,
+                                                std::int64_t target);
     void BeamWidths();
     void KnifeEdge();
     std::optional<ApertureList> GetRegion(const ApertureStruct& aperture);
@@ -118,6 +128,7 @@ class TResults {
     std::int32_t thresholdLevel_ = 0;
     ApertureList apertureList_;
     std::optional<std::int64_t> apertureSum_;  // raw, of the last histogram pass
+    std::int64_t aperturePixels_ = 0;          // the pixels it counted
     // The whole frame's pass, which the ellipse's can start from.
     bool narrowable_ = false;
     double wholeFrameSum_ = 0;

@@ -30,13 +30,20 @@ class ValueHistogram {
     // flat background through one word in memory or one counter.
     class Pass {
       public:
-        void add(std::int16_t value, int column, int row) {
-            const auto i = index(value);
-            Entry& e = entries_[i];
-            ++e.count;
-            e.columns += static_cast<std::uint32_t>(column);
-            e.rows += static_cast<std::uint32_t>(row);
-            present_[i] = 1;
+        // Counts the pixels first..last of a row and calls each(column, value) for every one of
+        // them, for the sums kept beside the histogram. An entry takes its count, column and row
+        // in one 16-byte add, the column stepping along in the same register.
+        template <typename Each>
+        void addRow(const std::int16_t* pixels, int first, int last, int row, Each each) {
+            Lanes step = {1, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(row), 0};
+            for (int k = first; k <= last; ++k) {
+                const std::int16_t v = pixels[k];
+                const auto i = index(v);
+                addLanes(entries_[i], step);
+                present_[i] = 1;
+                step += kNextColumn;
+                each(k, v);
+            }
         }
 
       private:
@@ -49,12 +56,14 @@ class ValueHistogram {
     // The lowest and highest value the pass added, so that walks and clearing keep to them.
     void endPass(int lowest, int highest);
 
-    // Takes out one pixel added before; the value stays among those present, with what is left.
-    void remove(std::int16_t value, int column, int row) {
-        Entry& e = entries_[index(value)];
-        --e.count;
-        e.columns -= static_cast<std::uint32_t>(column);
-        e.rows -= static_cast<std::uint32_t>(row);
+    // Takes out the pixels first..last of a row, added before; their values stay among those
+    // present, with what is left.
+    void removeRow(const std::int16_t* pixels, int first, int last, int row) {
+        Lanes step = {1, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(row), 0};
+        for (int k = first; k <= last; ++k) {
+            addLanes(entries_[index(pixels[k])], -step);
+            step += kNextColumn;
+        }
     }
     const Entry& at(int value) const { return entries_[index(value)]; }
 
@@ -63,12 +72,26 @@ class ValueHistogram {
     // level search costs about the values a frame holds, not the 65,536 it could.
     template <typename Visit>
     void walkDown(int from, int to, Visit visit) const;
+    // The same from `from` up to `to`, for the dense low levels of a ground, eight at a time.
+    template <typename Visit>
+    void walkUp(int from, int to, Visit visit) const;
 
     // Zeroes the entries of the values present: as good as zeroing all 1 MiB, at a fraction of
     // the memory traffic.
     void clear();
 
   private:
+    // An entry's four fields as one vector (GCC and clang), added in one go.
+    using Lanes = std::uint32_t __attribute__((vector_size(16)));
+    static constexpr Lanes kNextColumn = {0, 1, 0, 0};
+    static void addLanes(Entry& entry, Lanes add) {
+        Lanes lanes;
+        std::memcpy(&lanes, &entry, sizeof lanes);
+        lanes += add;
+        std::memcpy(&entry, &lanes, sizeof lanes);
+    }
+    static_assert(sizeof(Entry) == sizeof(Lanes));
+
     static std::uint32_t index(int value) { return static_cast<std::uint32_t>(value + 32768); }
     std::uint64_t presentWord(std::uint32_t i) const {
         std::uint64_t word;
@@ -106,6 +129,28 @@ void ValueHistogram::walkDown(int from, int to, Visit visit) const {
         if (lo > base) word &= ~std::uint64_t{0} << ((lo - base) * 8);
         while (word) {
             const int byte = (63 - std::countl_zero(word)) / 8;
+            word &= ~(std::uint64_t{0xFF} << (byte * 8));
+            const std::uint32_t i = base + static_cast<std::uint32_t>(byte);
+            if (!visit(static_cast<int>(i) - 32768, entries_[i])) return;
+        }
+    }
+}
+
+template <typename Visit>
+void ValueHistogram::walkUp(int from, int to, Visit visit) const {
+    if (from < -32768) from = -32768;
+    if (to > 32767) to = 32767;
+    if (from > to || low_ > high_) return;
+    const std::uint32_t lo = std::max(index(from), low_), hi = std::min(index(to), high_);
+    if (lo > hi) return;
+    // From the bottom word up; within a word the lowest byte set first.
+    for (std::uint32_t g = lo / 8; g <= hi / 8; ++g) {
+        const std::uint32_t base = g * 8;
+        std::uint64_t word = presentWord(base);
+        if (hi - base < 7) word &= (std::uint64_t{1} << ((hi - base + 1) * 8)) - 1;
+        if (lo > base) word &= ~std::uint64_t{0} << ((lo - base) * 8);
+        while (word) {
+            const int byte = std::countr_zero(word) / 8;
             word &= ~(std::uint64_t{0xFF} << (byte * 8));
             const std::uint32_t i = base + static_cast<std::uint32_t>(byte);
             if (!visit(static_cast<int>(i) - 32768, entries_[i])) return;

@@ -1,0 +1,64 @@
+// kestrom3-frame COMMAND ...: work on saved and logged frame records from the command line; each
+// command is one entry of the table below.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame_arguments.h"
+#include "results_command.h"
+
+namespace {
+
+using namespace kestrom;
+
+constexpr const char* kUsage =
+    "Usage: kestrom3-frame COMMAND [OPTION]... FILE...\n"
+    "Commands:\n"
+    "  results [--csv] FILE...  the beam results of frame records (.RAW) as the viewer computes\n"
+    "                           them for a loaded frame, one \"Key: value\" line each\n"
+    "      --csv                one line per file after a header line, for a logged series\n"
+    "  --help                   this text\n"
+    "Exit status: 0 done, 1 a file gave no results, 2 bad usage.\n";
+
+struct Command {
+    std::string_view name;
+    std::vector<std::string_view> switches;
+    int (*run)(const CommandArguments&, std::FILE* out, std::FILE* err);
+};
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table = {
+        {"results", {kCsvSwitch}, runResultsCommand},
+    };
+    return table;
+}
+
+int usageError(const std::string& problem) {
+    std::fprintf(stderr, "kestrom3-frame: %s\n%s", problem.c_str(), kUsage);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usageError("no command given");
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    for (const Command& command : commands()) {
+        if (command.name != name) continue;
+        const CommandArguments arguments = parseCommandArguments(
+            std::vector<std::string>(argv + 2, argv + argc), command.switches);
+        if (arguments.error) return usageError(*arguments.error);
+        if (arguments.help) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arguments.files.empty()) return usageError(name + " needs at least one frame file");
+        return command.run(arguments, stdout, stderr);
+    }
+    return usageError("unknown command \"" + name + "\"");
+}

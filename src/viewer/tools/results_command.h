@@ -1,0 +1,18 @@
+// kestrom3-frame results: the beam results of saved or logged frame records.
+#pragma once
+
+#include <cstdio>
+
+#include "frame_arguments.h"
+
+namespace kestrom {
+
+inline constexpr std::string_view kCsvSwitch = "--csv";
+
+// For each file its results as "Key: value" lines, a "File: PATH" line first when there are
+// several files and an empty line between files; with --csv a header line and one line per file.
+// A file that is no frame record gets one line on `err` and the others are still done. Exit
+// status: 0 when every file gave its results, 1 otherwise.
+int runResultsCommand(const CommandArguments& arguments, std::FILE* out, std::FILE* err);
+
+}  // namespace kestrom
