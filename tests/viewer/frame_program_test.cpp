@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -238,6 +240,42 @@ TEST_F(FrameProgram, AFileThatIsNoFrameRecordIsNamedAndTheOthersAreStillDone) {
         }
 }
 
+// The size a PNG file says it has, from its header chunk; none for a file that is no PNG.
+std::optional<std::pair<int, int>> pngSize(const std::string& bytes) {
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return std::nullopt;
+    auto word = [&](std::size_t at) {
+        int v = 0;
+        for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+        return v;
+    };
+    return std::pair{word(16), word(20)};
+}
+
+// A saved beam drawn into a PNG of the size asked for; a file that is no frame record, or a
+// picture that cannot be written, is said so with status 1 and leaves no picture.
+TEST_F(FrameProgram, RenderDrawsASavedFrameIntoAPicture) {
+    const std::string beam = save("beam.RAW", 0);
+    test::ProgramRun run = runFrame({"render", beam, "--out", folder.file("beam.png")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(pngSize(folder.read("beam.png")), (std::pair{500, 500}));
+    run = runFrame({"render", "--size=320x200", "--palette", "grey", "--scale", "4X", "--zoom", "2",
+                    "--cursor", "10,100", "--hide", "results,colorbar", beam, "--out",
+                    folder.file("small.png")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(pngSize(folder.read("small.png")), (std::pair{320, 200}));
+
+    folder.write("short.RAW", std::string(10, 'x'));
+    run = runFrame({"render", folder.file("short.RAW"), "--out", folder.file("short.png")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "kestrom3-frame: " + *readFrameRecord(folder.file("short.RAW")).error + "\n");
+    EXPECT_FALSE(folder.exists("short.png"));
+    run = runFrame({"render", beam, "--out", folder.file("no folder/beam.png")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("cannot write \"" + folder.file("no folder/beam.png") + "\""),
+              std::string::npos)
+        << run.err;
+}
+
 // Bad usage shows the usage on standard error with status 2; asking for it shows it on standard
 // output with status 0; after "--" every argument is a file.
 TEST(FrameProgramUsage, UsageErrorsAndHelp) {
@@ -249,7 +287,11 @@ TEST(FrameProgramUsage, UsageErrorsAndHelp) {
     };
     const Case cases[] = {
         {{}, 2, "kestrom3-frame: no command given", false},
-        {{"render", "a.RAW"}, 2, "kestrom3-frame: unknown command \"render\"", false},
+        {{"draw", "a.RAW"}, 2, "kestrom3-frame: unknown command \"draw\"", false},
+        {{"render", "a.RAW"}, 2, "kestrom3-frame: render needs --out IMAGE.png", false},
+        {{"render", "a.RAW", "b.RAW", "--out", "x.png"}, 2, "kestrom3-frame: render takes one frame file", false},
+        {{"render", "a.RAW", "--out=x.png", "--scale", "3X"}, 2, "kestrom3-frame: render --scale takes", false},
+        {{"render", "a.RAW", "--out"}, 2, "kestrom3-frame: option \"--out\" needs a value", false},
         {{"results"}, 2, "kestrom3-frame: results needs at least one frame file", false},
         {{"results", "--svg", "a.RAW"}, 2, "kestrom3-frame: unknown option \"--svg\"", false},
         {{"--help"}, 0, "", true},
