@@ -163,7 +163,9 @@ void TSurface::displayColorBar(QPainter& painter) {
     const VasprelHeader& h = *frame->GetHeader();
     painter.setFont(textFont(*this));
     const QFontMetrics metrics(painter.font());
-    const int x = width() - metrics.horizontalAdvance(QString(colorBarCharacters(h.PixelBits), 'X'));
+    // The image painted on: the screen's, or one of another size for printing.
+    const int x = painter.device()->width() -
+                  metrics.horizontalAdvance(QString(colorBarCharacters(h.PixelBits), 'X'));
     int y = 0;
     const BeamViewState& s = view_->state();
     for (const ColorBarNumber& n : colorBarNumbers(s.displayScale, s.scaleBase, h.PixelBits, h.AC)) {

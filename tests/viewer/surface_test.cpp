@@ -161,6 +161,25 @@ TEST_F(Surface, PalettesFollowColourAndPrinterChoices) {
               TPal::CreatePalette(6)->color(kBackground2DIndex));
 }
 
+// A picture of another size (printing) is drawn whole at that size, the colour bar at its own
+// right edge, and the screen image stays as it was.
+TEST_F(Surface, RenderAtAnotherSizeKeepsTheScreenImage) {
+    surface.SetShow(kShowImage, true);
+    surface.SetShow(kShowColorBar, true);
+    surface.SetCurrentFrame(0);
+    const QImage before = surface.offscreenImage().copy();
+    const QImage printed = surface.renderAt(QSize(600, 400));
+    ASSERT_EQ(printed.size(), QSize(600, 400));
+    const QRgb saturation = entryColour(kSaturationIndex);
+    int barPixels = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 540; x < 600; ++x)
+            if (printed.pixel(x, y) == saturation) ++barPixels;
+    EXPECT_GT(barPixels, 10);
+    EXPECT_EQ(surface.offscreenImage(), before);
+    EXPECT_EQ(surface.beamView().state().display, (BeamRect{0, 0, 248, 248}));
+}
+
 // Extreme frames, every zoom level, the cursor dragged to each corner and apertures anywhere: the
 // surface draws them all without reading outside the frame (the sanitizer build checks that).
 TEST_F(Surface, ExtremeFramesCursorsAndAperturesStayInsideTheFrame) {
