@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the console, its tests and its benches need.
+# Installs the Debian 12 packages the console, its tests and its benches need (a font included:
+# the surface writes its results and colour bar, and tests look for that text).
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 xvfb xauth
+  fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
