@@ -12,35 +12,17 @@ QColor qColorOf(ColorRef colour) {
                   static_cast<int>((colour >> 16) & 0xFF));
 }
 
-QVector<QRgb> colourTable(const Palette& palette) {
-    QVector<QRgb> table(kPaletteSize);
-    for (int i = 0; i < kPaletteSize; ++i) table[i] = qColorOf(palette.color(i)).rgb();
-    return table;
-}
-
 void QtBeamCanvas::stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& source,
                                  const BeamRect& target) {
     if (bitmap.pixels.empty() || !bitmap.palette) return;
     // Straight into the image's words: a scaled drawImage converts and scales through Qt's general
     // transform path, several times the cost of one table lookup per pixel.
-    if (image_.format() == QImage::Format_RGB32) {
-        RgbTable colours;
-        for (int i = 0; i < kPaletteSize; ++i)
-            colours[static_cast<std::size_t>(i)] = qColorOf(bitmap.palette->color(i)).rgb();
-        stretchIndexed(bitmap, source, target, colours,
-                       {reinterpret_cast<std::uint32_t*>(image_.bits()), image_.width(),
-                        image_.height(), static_cast<int>(image_.bytesPerLine() / 4)});
-        return;
-    }
-    // The bitmap's bytes are shown where they are; the image only borrows them for the copy.
-    QImage image(bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width,
-                 QImage::Format_Indexed8);
-    image.setColorTable(colourTable(*bitmap.palette));
-    painter_.save();
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter_.drawImage(QRect(target.left, target.top, target.width(), target.height()), image,
-                       QRect(source.left, source.top, source.width(), source.height()));
-    painter_.restore();
+    RgbTable colours;
+    for (int i = 0; i < kPaletteSize; ++i)
+        colours[static_cast<std::size_t>(i)] = qColorOf(bitmap.palette->color(i)).rgb();
+    stretchIndexed(bitmap, source, target, colours,
+                   {reinterpret_cast<std::uint32_t*>(image_.bits()), image_.width(),
+                    image_.height(), static_cast<int>(image_.bytesPerLine() / 4)});
 }
 
 void QtBeamCanvas::ellipse(const BeamRect& box, ColorRef colour, const BeamRect& clip) {

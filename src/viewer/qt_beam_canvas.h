@@ -3,7 +3,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QVector>
 
 #include "viewer/core/beam_canvas.h"
 
@@ -11,8 +10,10 @@ namespace kestrom {
 
 class QtBeamCanvas : public BeamCanvas {
   public:
-    // painter paints on image.
-    QtBeamCanvas(QImage& image, QPainter& painter) : image_(image), painter_(painter) {}
+    // painter paints on image, an RGB32 image.
+    QtBeamCanvas(QImage& image, QPainter& painter) : image_(image), painter_(painter) {
+        Q_ASSERT(image.format() == QImage::Format_RGB32);
+    }
 
     void stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& source,
                        const BeamRect& target) override;
@@ -26,7 +27,5 @@ class QtBeamCanvas : public BeamCanvas {
 };
 
 QColor qColorOf(ColorRef colour);
-// The palette's 256 colours as a QImage colour table.
-QVector<QRgb> colourTable(const Palette& palette);
 
 }  // namespace kestrom

@@ -270,7 +270,7 @@ void TSurface::SetCalibratedEnergy(double energy) {
     const Frame* frame = view_->frame();
     if (!frame) return;
     const VasprelHeader& h = *frame->GetHeader();
-    const double n = std::ldexp(1.0, std::clamp<std::int32_t>(h.CaptureResolution, -16, 16));
+    const double n = binning(h);
     calibrationCounts_ = n * n * h.ApertureTotal;
     calibratedEnergy_ = energy;
     const double perCount = energy / calibrationCounts_;

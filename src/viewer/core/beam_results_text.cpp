@@ -7,12 +7,15 @@
 
 namespace kestrom {
 
+double binning(const VasprelHeader& header) {
+    return std::ldexp(1.0, std::clamp<std::int32_t>(header.CaptureResolution, -16, 16));
+}
+
 std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& h,
                                               const BeamResultsTextSettings& settings) {
     std::vector<BeamResultsLine> lines;
     auto chosen = [&](BeamResultBit bit) { return (settings.which >> bit) & 1; };
-    // The binning: a stored pixel covers n x n detector pixels.
-    const double n = std::ldexp(1.0, std::clamp<std::int32_t>(h.CaptureResolution, -16, 16));
+    const double n = binning(h);
     const double micronsX = h.PixelHScale, micronsY = h.PixelVScale;
 
     if (chosen(kResultTotal)) {

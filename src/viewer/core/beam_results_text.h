@@ -32,6 +32,10 @@ struct BeamResultsLine {
     friend bool operator==(const BeamResultsLine&, const BeamResultsLine&) = default;
 };
 
+// The binning n of a frame: a stored pixel covers n x n detector pixels. A header's exponent is
+// kept to what a double holds.
+double binning(const VasprelHeader& header);
+
 std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& header,
                                               const BeamResultsTextSettings& settings);
 

@@ -11,23 +11,23 @@ namespace kestrom {
 std::string formatGrouped(double value, int decimals) {
     if (!std::isfinite(value)) value = 0;
     char digits[400];
+    std::string text;
     const double scaled = value * std::pow(10.0, decimals);
     if (std::fabs(scaled) < 9007199254740992.0) {
         // Whole numbers of the last decimal, so that a half rounds away from zero.
         const double r = std::round(scaled);
         std::snprintf(digits, sizeof digits, "%.0f", std::fabs(r));
-        std::string d = digits;
+        text = digits;
         if (decimals > 0) {
-            if (d.size() <= static_cast<std::size_t>(decimals))
-                d.insert(0, static_cast<std::size_t>(decimals) + 1 - d.size(), '0');
-            d.insert(d.size() - static_cast<std::size_t>(decimals), ".");
+            if (text.size() <= static_cast<std::size_t>(decimals))
+                text.insert(0, static_cast<std::size_t>(decimals) + 1 - text.size(), '0');
+            text.insert(text.size() - static_cast<std::size_t>(decimals), ".");
         }
-        if (r < 0) d.insert(0, "-");
-        std::snprintf(digits, sizeof digits, "%s", d.c_str());
+        if (r < 0) text.insert(0, "-");
     } else {
         std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+        text = digits;
     }
-    std::string text = digits;
     const bool negative = !text.empty() && text[0] == '-';
     const std::size_t begin = negative ? 1 : 0;
     std::size_t end = text.find('.');

@@ -4,44 +4,46 @@
 #include <vector>
 
 namespace kestrom {
+namespace {
+
+// Every value under its name, once for reading and writing.
+struct IntegerValue {
+    const char* name;
+    int ViewerSettings::*field;
+};
+constexpr IntegerValue kIntegers[] = {{"Left", &ViewerSettings::left},
+                                      {"Top", &ViewerSettings::top},
+                                      {"Height", &ViewerSettings::height},
+                                      {"Width", &ViewerSettings::width}};
+struct BoolValue {
+    const char* name;
+    bool ViewerSettings::*field;
+};
+constexpr BoolValue kBools[] = {
+    {"Results", &ViewerSettings::results},     {"Crosshair", &ViewerSettings::crosshair},
+    {"Cursor", &ViewerSettings::cursor},       {"Aperture", &ViewerSettings::aperture},
+    {"ColorBar", &ViewerSettings::colorBar},   {"ShowColor", &ViewerSettings::showColor},
+    {"HasLens", &ViewerSettings::hasLens}};
+
+}  // namespace
 
 ViewerSettings readViewerSettings(RegistryStore& store, const std::string& serialText,
-                                  const ViewerSettings& d) {
+                                  const ViewerSettings& defaults) {
     TRegUtil reg(store, kViewerKeyBase + serialText);
     ViewerSettings s;
-    s.dataPath = reg.ReadString("DataPath", d.dataPath);
-    s.left = reg.ReadInteger("Left", d.left);
-    s.top = reg.ReadInteger("Top", d.top);
-    s.height = reg.ReadInteger("Height", d.height);
-    s.width = reg.ReadInteger("Width", d.width);
-    s.results = reg.ReadBool("Results", d.results);
-    s.crosshair = reg.ReadBool("Crosshair", d.crosshair);
-    s.cursor = reg.ReadBool("Cursor", d.cursor);
-    s.aperture = reg.ReadBool("Aperture", d.aperture);
-    s.colorBar = reg.ReadBool("ColorBar", d.colorBar);
-    s.showColor = reg.ReadBool("ShowColor", d.showColor);
-    s.hasLens = reg.ReadBool("HasLens", d.hasLens);
+    s.dataPath = reg.ReadString("DataPath", defaults.dataPath);
+    for (const IntegerValue& v : kIntegers) s.*v.field = reg.ReadInteger(v.name, defaults.*v.field);
+    for (const BoolValue& v : kBools) s.*v.field = reg.ReadBool(v.name, defaults.*v.field);
     return s;
 }
 
 RegistryWriteError writeViewerSettings(RegistryStore& store, const std::string& serialText,
                                        const ViewerSettings& s) {
-    auto integer = [](int v) { return RegistryValue::number(static_cast<std::uint32_t>(v)); };
-    auto flag = [](bool v) { return RegistryValue::number(v ? 1 : 0); };
-    const std::vector<NamedRegistryValue> values{
-        {"DataPath", RegistryValue::string(s.dataPath)},
-        {"Left", integer(s.left)},
-        {"Top", integer(s.top)},
-        {"Height", integer(s.height)},
-        {"Width", integer(s.width)},
-        {"Results", flag(s.results)},
-        {"Crosshair", flag(s.crosshair)},
-        {"Cursor", flag(s.cursor)},
-        {"Aperture", flag(s.aperture)},
-        {"ColorBar", flag(s.colorBar)},
-        {"ShowColor", flag(s.showColor)},
-        {"HasLens", flag(s.hasLens)},
-    };
+    std::vector<NamedRegistryValue> values{{"DataPath", RegistryValue::string(s.dataPath)}};
+    for (const IntegerValue& v : kIntegers)
+        values.push_back({v.name, RegistryValue::number(static_cast<std::uint32_t>(s.*v.field))});
+    for (const BoolValue& v : kBools)
+        values.push_back({v.name, RegistryValue::number(s.*v.field ? 1 : 0)});
     return store.setValues(RegistryHive::CurrentUser, kViewerKeyBase + serialText, values);
 }
 
