@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+
+#include "simulator/sim_noise.h"
 #include <vector>
 
 #include "camera_records/console_block.h"
@@ -82,7 +84,7 @@ private:
     CameraConfig config_;
     StateStore store_;
     DetectorPattern detector_;
-    std::mt19937_64 noise_;
+    NormalNoise noise_;
 
     FactoryInfo factory_;
     ConsoleBlock status_;

@@ -41,7 +41,7 @@ void beamProfile(const BeamConfig& beam, double centre, double width, std::array
 }  // namespace
 
 void synthesiseCounts(const BeamConfig& beam, const DetectorPattern& detector, const FrameConditions& at,
-                      std::mt19937_64& noise, std::uint8_t* pixels) {
+                      NormalNoise& noise, std::uint8_t* pixels) {
     Centre c = beamCentre(beam, at.seconds);
     std::array<double, kWidth> px{}, py{};
     beamProfile(beam, c.x, beam.widthX, px);
@@ -50,15 +50,14 @@ void synthesiseCounts(const BeamConfig& beam, const DetectorPattern& detector, c
     const double peak = beam.power * kCountsPerPower * at.gainFactor * at.signalScale;
     // The noise figure is given on the 15-bit frame scale; counts are half of that.
     const double sigma = std::max(beam.noise, 0.0) * 0.5 * std::max(at.gainFactor, 0.0);
-    std::normal_distribution<double> gauss(0.0, 1.0);
 
     for (int row = 0; row < kHeight; ++row) {
         for (int column = 0; column < kWidth; ++column) {
             int i = row * kWidth + column;
             double counts = at.baselineCounts + peak * detector.responsivity[i] * px[column] * py[row];
             if (!at.darkPatternRemoved) counts += 0.5 * detector.darkOffset[i];
-            if (sigma > 0.0) counts += sigma * gauss(noise);
-            counts = std::clamp(std::round(counts), double(kMinCounts), double(kMaxCounts));
+            if (sigma > 0.0) counts += sigma * noise.next();
+            counts = std::clamp(std::floor(counts + 0.5), double(kMinCounts), double(kMaxCounts));
             storePixel(pixels, i, static_cast<std::int16_t>(counts));
         }
     }

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
 
 #include "simulator/sim_detector.h"
 #include "simulator/sim_driver.h"
+#include "simulator/sim_noise.h"
 
 namespace kestrom::sim {
 
@@ -24,7 +24,7 @@ inline constexpr int kMinCounts = -8192;
 
 // Writes 15376 pixels of detector counts into the caller's buffer (host order, any alignment).
 void synthesiseCounts(const BeamConfig& beam, const DetectorPattern& detector, const FrameConditions& at,
-                      std::mt19937_64& noise, std::uint8_t* pixels);
+                      NormalNoise& noise, std::uint8_t* pixels);
 
 // Scales counts to the 15-bit values that frames carry (×2) and returns the brightest pixel.
 std::int16_t scaleToFrameValues(std::uint8_t* pixels);

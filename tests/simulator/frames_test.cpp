@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 
 #include "camera_records/byte_order.h"
 #include "sim_test_support.h"
@@ -144,6 +145,38 @@ TEST(Frames, CalibrationRemovesTheDarkPattern) {
     cam.set(req::Calibrate, 1);
     cam.driver.advanceTime(kCalibrationMilliseconds);
     EXPECT_EQ(spread(cam.frame()), 0);
+}
+
+TEST(Frames, TheNoiseHasTheConfiguredSpreadAndFollowsTheSeed) {
+    // Dark, calibrated and its stuck pixels repaired, so that only the noise is left; noise is
+    // given on the frame scale.
+    auto darkFrames = [](std::uint64_t seed) {
+        Config config = deterministicConfig(seed);
+        config.cameras[0].beam.power = 0;
+        config.cameras[0].beam.noise = 40;
+        Acquiring cam(config);
+        cam.set(req::SetPixelCorrection, 1);
+        cam.set(req::Calibrate, 1);
+        cam.driver.advanceTime(kCalibrationMilliseconds);
+        return std::pair{cam.frame(), cam.frame()};
+    };
+    auto [a, b] = darkFrames(3);
+    double sum = 0, squares = 0;
+    int beyond = 0;
+    for (int r = 1; r < 123; ++r)
+        for (int c = 1; c < 123; ++c) {
+            const double v = a.pixel(c, r);
+            sum += v;
+            squares += v * v;
+        }
+    const double n = 122.0 * 122.0, mean = sum / n, sd = std::sqrt(squares / n - mean * mean);
+    for (int r = 1; r < 123; ++r)
+        for (int c = 1; c < 123; ++c) beyond += std::abs(a.pixel(c, r) - mean) > 5 * 40;
+    EXPECT_NEAR(sd, 40, 2);
+    EXPECT_EQ(beyond, 0);
+    EXPECT_NE(a.bytes, b.bytes);                 // every frame its own noise
+    EXPECT_EQ(darkFrames(3).first.bytes, a.bytes);  // the same seed, the same frames
+    EXPECT_NE(darkFrames(4).first.bytes, a.bytes);
 }
 
 TEST(Frames, PixelCorrectionReplacesListedPixelsByTheirNeighbourMean) {
