@@ -64,6 +64,11 @@ TCameraTab::TCameraTab(int tab, QWidget* parent) : QWidget(parent), tab_(tab) {
     SerialDisplay = named(readOnlyField(70), "SerialDisplay");
     RawFrameCount = named(new QLabel("0"), "RawFrameCount");
     RateDisplay = named(new QLabel("0"), "RateDisplay");
+    // The counters change with every frame. At a fixed size, room for any count, a new number
+    // repaints the label alone instead of laying out and repainting the whole window each time.
+    for (QLabel* counter : {RawFrameCount, RateDisplay})
+        counter->setFixedSize(counter->fontMetrics().horizontalAdvance("-2147483648") + 4,
+                              counter->sizeHint().height());
 
     auto* status = new QGroupBox(tr("Camera"));
     auto* sg = new QGridLayout(status);

@@ -45,6 +45,10 @@ void setFieldBackground(QLineEdit* field, bool red) {
     field->setPalette(p);
 }
 
+void showText(QLineEdit* field, const QString& text) {
+    if (field->text() != text) field->setText(text);
+}
+
 bool fieldBackgroundRed(const QLineEdit* field) { return field->palette().color(QPalette::Base) == QColor(Qt::red); }
 
 TSettingsPanel::TSettingsPanel(ConsoleState& state, DriverCalls& calls, Acquisition& acquisition,

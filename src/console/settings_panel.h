@@ -160,6 +160,9 @@ void setTextColour(QWidget* widget, unsigned rgb);
 void setWindowTextColour(QWidget* widget);
 unsigned textColour(const QWidget* widget);
 void setFieldBackground(QLineEdit* field, bool red);
+// The status refresh runs at every frame: a field whose text is already this one is left alone, so
+// that it is not redrawn and its caret and selection stay where the user put them.
+void showText(QLineEdit* field, const QString& text);
 bool fieldBackgroundRed(const QLineEdit* field);
 
 }  // namespace kestrom

@@ -24,7 +24,7 @@ bool calibrating(std::uint32_t flags) {
 }  // namespace
 
 void TSettingsPanel::showPulseRate(const std::string& notPositive) {
-    tab()->PulsePeriod->setText(QString::fromStdString(rateFromPeriod(state_.console.pulsePeriod(), notPositive)));
+    showText(tab()->PulsePeriod, QString::fromStdString(rateFromPeriod(state_.console.pulsePeriod(), notPositive)));
 }
 
 // Lock-in needs pulsed operation, at least 4 Hz and a calibrated or calibrating camera;
@@ -42,7 +42,7 @@ void TSettingsPanel::showLockinRate(bool regardFocus) {
     QLineEdit* field = tab()->PulseLockinPeriod;
     if (regardFocus && field->hasFocus()) return;
     std::int32_t period = state_.console.lockinPeriod();
-    field->setText(QString::fromStdString(period < 1 ? "0" : rateFromPeriod(period, "0")));
+    showText(field, QString::fromStdString(period < 1 ? "0" : rateFromPeriod(period, "0")));
 }
 
 void TSettingsPanel::colourPulseRate() {
@@ -94,11 +94,11 @@ void TSettingsPanel::applyStatusRules() {
     showPulseRate("0");
     applyLockinAvailability();
     showLockinRate(false);
-    t->SkippedTriggers->setText(QString::number(b.skippedTriggers()));
+    showText(t->SkippedTriggers, QString::number(b.skippedTriggers()));
     colourPulseRate();
     endChopChangeWait();
-    t->ExternalChopRate->setText(b.chopRate() == 0 ? "24 Hz" : "48 Hz");
-    if (!t->OffsetBias->hasFocus()) t->OffsetBias->setText(QString::number(b.offset()));
+    showText(t->ExternalChopRate, b.chopRate() == 0 ? "24 Hz" : "48 Hz");
+    if (!t->OffsetBias->hasFocus()) showText(t->OffsetBias, QString::number(b.offset()));
     colourCorrectionSwitch(t->BadPixelOnOff, b.pixelCorrection(), ConsoleBlock::kPulseBadPixelMap,
                            ConsoleBlock::kChopBadPixelMap);
     colourCorrectionSwitch(t->GainOnOff, b.gainCorrection(), ConsoleBlock::kPulseGainMap, ConsoleBlock::kChopGainMap);

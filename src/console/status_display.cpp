@@ -19,13 +19,14 @@ void TLogoAppForm::ShowConsoleBlock() {
             if (mode < 0 || mode > 7)
                 state_.history.append("Invalid Mode value");
             else
-                currentTab_->Mode->setText(QString::number(mode));
+                showText(currentTab_->Mode, QString::number(mode));
         }
         panel_->showRevisions();
         panel_->applyStatusRules();
     }
     slot.SettingsChanged = settingsChanged;
-    update();
+    // Each control repaints itself when what it shows changes; a repaint of the whole window at
+    // every frame would redraw every control 48 times a second for nothing.
 }
 
 void TLogoAppForm::RefreshSettings() { panel_->RefreshSettings(); }
