@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the console, its tests and its benches need (a font included:
-# the surface writes its results and colour bar, and tests look for that text).
+# the surface writes its results and colour bar, and tests look for that text; poppler reads the
+# printouts back).
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
@@ -8,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 xvfb xauth
   fonts-dejavu-core
+  poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "console/camera_tab.h"
+#include "console/console_viewers.h"
 #include "console/core/console_settings.h"
 #include "console/core/registry_keys.h"
 
@@ -111,6 +112,8 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         [this](std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
             return dispatchMessage(message, wParam, lParam);
         });
+    viewers_ = new ConsoleViewers(*this);
+    for (TCameraTab* tab : tabs_) viewers_->connectTab(tab);
 
     // The main window keeps its designed size.
     adjustSize();
@@ -119,6 +122,9 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
 
 TLogoAppForm::~TLogoAppForm() {
     FormClose();
+    // The viewers subscribe through the message port, which goes with the members below.
+    delete viewers_;
+    viewers_ = nullptr;
     // The pages and their handlers go while the window is still whole: the tab changes and toggles
     // of their own destruction must not reach a window that is half gone.
     delete service_;
@@ -425,6 +431,7 @@ void TLogoAppForm::FileExit1Execute() {
             services_.delay.wait(100);
         }
     }
+    if (viewers_) viewers_->closeAll();
     for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
     close();
 }
@@ -484,6 +491,7 @@ void TLogoAppForm::FormClose() {
             services_.delay.wait(100);
         }
     }
+    if (viewers_) viewers_->closeAll();
     for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
     storeWindowSettings(RegUtil1, {SoundOnOff1->isChecked(), {x(), y(), height(), width()}});
     // The devices are closed, so no read still blocks a thread that is asked to end.

@@ -36,6 +36,7 @@ class QTimer;
 namespace kestrom {
 
 class TCameraTab;
+class ConsoleViewers;
 
 struct ConsoleServices {
     DeviceIo& io;
@@ -73,6 +74,8 @@ public:
     TCameraTab* currentTab() const override { return currentTab_; }
     TSettingsPanel& panel() { return *panel_; }
     TServiceButtons& serviceButtons() { return *service_; }
+    ConsoleViewers& viewers() { return *viewers_; }
+    const std::string& sharedMemoryNamespace() const { return services_.sharedMemoryNamespace; }
     Acquisition& acquisition() { return acquisition_; }
     AcquisitionThreads& threads() { return threads_; }
     MainThreadCalls& mainThread() { return mainThread_; }
@@ -175,6 +178,7 @@ private:
     AcquisitionThreads threads_;
     TSettingsPanel* panel_ = nullptr;
     TServiceButtons* service_ = nullptr;
+    ConsoleViewers* viewers_ = nullptr;
     RegistryStore store_;
     TRegUtil RegUtil1;
     std::unique_ptr<SetupFiles> setupFiles_;

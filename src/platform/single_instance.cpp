@@ -25,7 +25,7 @@ SingleInstanceLock::~SingleInstanceLock() {
 SingleInstanceLock::Outcome SingleInstanceLock::acquire() {
     if (fd_ >= 0) return Outcome::Acquired;
     std::string folderError;
-    if (!preparePrivateFolder(folderOf(path_), folderError)) {
+    if (!preparePrivateFolder(socketFolderOf(path_), folderError)) {
         error_ = folderError;
         return Outcome::Failed;
     }

@@ -39,7 +39,7 @@ std::string consoleSocketPath() {
     return runtimeFolder() + "/" + socketFileName(kConsoleWindowClass, kConsoleWindowCaption);
 }
 
-std::string folderOf(const std::string& path) {
+std::string socketFolderOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";

@@ -26,6 +26,6 @@ std::string consoleSocketPath();
 bool preparePrivateFolder(const std::string& folder, std::string& error);
 
 // The folder part of a socket path ("." when there is none).
-std::string folderOf(const std::string& path);
+std::string socketFolderOf(const std::string& path);
 
 }  // namespace kestrom

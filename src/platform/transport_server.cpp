@@ -189,7 +189,7 @@ bool TransportServer::Core::start(std::string& error) {
         error = "The message socket is already open";
         return false;
     }
-    if (!preparePrivateFolder(folderOf(options.socketPath), error)) return false;
+    if (!preparePrivateFolder(socketFolderOf(options.socketPath), error)) return false;
     int pipeFds[2];
     if (pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
         error = std::string("Cannot create a pipe: ") + std::strerror(errno);

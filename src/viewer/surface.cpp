@@ -414,12 +414,15 @@ void TSurface::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TSurface::mouseDoubleClickEvent(QMouseEvent*) {
-    if (doubleClickZoom_ && view_->frame()) {
-        view_->DblClick();
-        syncScrollBars();
-        PaintSurface();
-    }
+    if (doubleClickZoom_) DblClick();
     Q_EMIT doubleClicked();
+}
+
+void TSurface::DblClick() {
+    if (!view_->frame()) return;
+    view_->DblClick();
+    syncScrollBars();
+    PaintSurface();
 }
 
 }  // namespace kestrom

@@ -77,6 +77,8 @@ class TSurface : public QWidget {
     TEnergyUnits calibratedEnergyUnits() const { return energyUnits_; }
     double calibratedEnergy() const { return calibratedEnergy_; }
     bool calibratedShown() const { return showCalibrated_; }
+    bool resultsShown() const { return showResults_; }
+    bool colourShown() const { return colour_; }
     double energyPerCount() const { return energyPerCount_; }
     double energyDensityFactor() const { return energyDensityFactor_; }
     void SetPrinterPalette(bool on);
@@ -85,6 +87,8 @@ class TSurface : public QWidget {
     BeamPoint GetFrameCursor() const { return view_->cursor(); }
     Frame* GetDisplayFrame() const { return view_->frame(); }
     void SetDoubleClickZoom(bool on) { doubleClickZoom_ = on; }
+    // The zoom cycle a double-click runs (also the viewer's "&Zoom").
+    void DblClick();
     // Drawn into the off-screen image after the results and the colour bar.
     void SetOnPaint(std::function<void(QPainter&)> onPaint) { onPaint_ = std::move(onPaint); }
 

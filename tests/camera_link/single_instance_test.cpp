@@ -39,7 +39,7 @@ TEST(SingleInstanceLock, LivesBesideTheConsolesSocketWithOrWithoutARuntimeFolder
         SCOPED_TRACE(runtime);
         setenv("XDG_RUNTIME_DIR", runtime, 1);
         std::string path = SingleInstanceLock::defaultPath();
-        EXPECT_EQ(folderOf(path), folderOf(consoleSocketPath()));
+        EXPECT_EQ(socketFolderOf(path), socketFolderOf(consoleSocketPath()));
         EXPECT_EQ(path.substr(path.rfind('/')), "/KesTromIII.lock");
     }
     if (saved) setenv("XDG_RUNTIME_DIR", keep.c_str(), 1);

@@ -8,7 +8,7 @@
 
 namespace kestrom {
 
-std::string formatGrouped(double value, int decimals) {
+std::string formatUngrouped(double value, int decimals) {
     if (!std::isfinite(value)) value = 0;
     char digits[400];
     std::string text;
@@ -28,12 +28,22 @@ std::string formatGrouped(double value, int decimals) {
         std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
         text = digits;
     }
-    const bool negative = !text.empty() && text[0] == '-';
-    const std::size_t begin = negative ? 1 : 0;
-    std::size_t end = text.find('.');
-    if (end == std::string::npos) end = text.size();
-    for (std::size_t at = end; at > begin + 3; at -= 3) text.insert(at - 3, ",");
-    if (negative && text.find_first_not_of("-0.,") == std::string::npos) text.erase(0, 1);
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
+std::string formatGrouped(double value, int decimals) {
+    const std::string fixed = formatUngrouped(value, decimals);
+    const std::size_t begin = !fixed.empty() && fixed[0] == '-' ? 1 : 0;
+    std::size_t end = fixed.find('.');
+    if (end == std::string::npos) end = fixed.size();
+    // A separator before every third digit counted back from the decimal point.
+    std::string text = fixed.substr(0, begin);
+    for (std::size_t at = begin; at < end; ++at) {
+        if (at > begin && (end - at) % 3 == 0) text += ',';
+        text += fixed[at];
+    }
+    text += fixed.substr(end);
     return text;
 }
 

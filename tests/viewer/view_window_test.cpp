@@ -1,0 +1,464 @@
+// The view window on a console with deterministic simulated cameras: frames replayed by hand,
+// answers to its dialogs scripted.
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "console/camera_tab.h"
+#include "console/console_viewers.h"
+#include "console_fixture.h"
+#include "subscriber/qt/kestrom3_subscriber_widget.h"
+#include "viewer/core/frame_record.h"
+#include "viewer/view_window.h"
+
+namespace kestrom::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::vector<std::int16_t> uniform(int value) {
+    return std::vector<std::int16_t>(124 * 124, static_cast<std::int16_t>(value));
+}
+
+// Pixel (row, column) holds its row: the orientation can be read off any column.
+std::vector<std::int16_t> rowNumbers() {
+    std::vector<std::int16_t> pixels(124 * 124);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::int16_t>(i / 124);
+    return pixels;
+}
+
+// A Gaussian spot, so that the results and the printout have something to show.
+std::vector<std::int16_t> beam() {
+    std::vector<std::int16_t> pixels(124 * 124);
+    for (int r = 0; r < 124; ++r)
+        for (int c = 0; c < 124; ++c)
+            pixels[static_cast<std::size_t>(r * 124 + c)] = static_cast<std::int16_t>(
+                12000 * std::exp(-((r - 50) * (r - 50) + (c - 70) * (c - 70)) / 200.0));
+    return pixels;
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+class ViewWindowTest : public ConsoleFixture {
+  protected:
+    // A console on the cameras, the first one's tab shown, and its viewer opened by "View".
+    void openViewer(std::vector<sim::CameraConfig> cameras = {camera(0, 11)}) {
+        start(std::move(cameras));
+        dataFolder = configFolder + "/data/";
+        fs::create_directories(dataFolder);
+        ViewerSettings settings;
+        settings.dataPath = dataFolder;
+        writeViewerSettings(form->registry(), "11", settings);
+        showTab(1);
+        pressView();
+    }
+    void pressView() {
+        form->cameraTab(1)->ViewButton->click();
+        viewer = form->viewers().viewer(1);
+        ASSERT_NE(viewer, nullptr);
+        viewer->setOnFrameShown([this](auto, auto) {
+            ++shown;
+            shownValues.push_back(viewer->frame().Pixel(0, 0));
+        });
+        viewer->setModalRunner([this](QDialog& dialog) { return answer ? answer(dialog) : int(QDialog::Rejected); });
+    }
+
+    // The main-thread queue and the Qt event loop, until the condition holds; then a few rounds
+    // more, so that what the frame queued (processing, the idle step) has run.
+    template <typename Condition>
+    bool pumpUntil(Condition condition) {
+        auto until = std::chrono::steady_clock::now() + 5s;
+        while (!condition() && std::chrono::steady_clock::now() < until) pumpOnce();
+        settle();
+        return condition();
+    }
+    void settle() {
+        for (int i = 0; i < 5; ++i) pumpOnce();
+    }
+    void pumpOnce() {
+        form->mainThread().waitForPending(2ms);
+        form->mainThread().runPending();
+        QCoreApplication::processEvents();
+    }
+
+    // One frame of the first camera through the console to the viewer.
+    void feed(const std::vector<std::int16_t>& pixels) {
+        driver->setReplayFrame(0, pixels);
+        const std::int32_t before = form->state().slots[1].FrameCount.load();
+        driver->produceFrame(0);
+        ASSERT_TRUE(pumpUntil([&] { return form->state().slots[1].FrameCount.load() > before; }));
+    }
+
+    // A frame record of uniform pixels at path.
+    void writeRecord(const std::string& path, int value, std::int32_t ac = 0) {
+        FrameBlockBytes block{};
+        const auto pixels = uniform(value);
+        std::memcpy(block.data(), pixels.data(), pixels.size() * 2);
+        VasprelHeader header = *viewer->frame().GetHeader();
+        header.AC = ac;
+        ASSERT_FALSE(writeFrameRecord(path, header, block.data()));
+    }
+
+    // "Lo&g data to disk" into the data folder, for a number of frames.
+    void startLog(const std::string& name, int frames) {
+        answer = [this, name, frames](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>("LoggingFileName")->setText(QString::fromStdString(dataFolder + name));
+            dialog.findChild<QLineEdit*>("FramesToLog")->setText(QString::number(frames));
+            dialog.findChild<QPushButton*>("BitBtn2")->click();
+            return int(QDialog::Accepted);
+        };
+        viewer->Logdatatodisk1Click();
+        answer = nullptr;
+    }
+
+    void typeInto(QWidget* widget, int key, const QString& text) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(widget, &press);
+    }
+
+    std::string dataFolder;
+    QPointer<TViewWindow> viewer;
+    int shown = 0;
+    std::vector<std::int16_t> shownValues;
+    std::function<int(QDialog&)> answer;
+};
+
+TEST_F(ViewWindowTest, ViewOpensOneWindowPerSlotTitledWithTheTabAndSerialThatAttachesToItsCamera) {
+    openViewer();
+    EXPECT_EQ(viewer->windowTitle().toStdString(),
+              "Kestrom III Viewer, " + form->tabCaption(1).toStdString() + " - 11");
+    EXPECT_TRUE(viewer->isVisible());
+    const VasprelHeader& h = *viewer->frame().GetHeader();
+    EXPECT_EQ(h.Flags & vasprel::kValidData, vasprel::kValidData);
+    EXPECT_EQ(h.PixelBits, 14);
+    EXPECT_EQ(h.PixelHScale, static_cast<std::int16_t>(driver->factory(0).word(FactoryInfo::kPixelXScale)));
+    EXPECT_EQ(viewer->subscriberWidget().subscriber().Tab(), 1);
+    EXPECT_EQ(viewer->subscriberWidget().subscriber().Serial(), 11);
+
+    TViewWindow* first = viewer;
+    pressView();
+    EXPECT_EQ(viewer.data(), first);
+
+    feed(beam());
+    EXPECT_EQ(shown, 1);
+    EXPECT_GT(viewer->frame().GetHeader()->FrameTotal, 0);
+}
+
+TEST_F(ViewWindowTest, WithoutALensTheFirstRowReceivedIsShownAtTheBottom) {
+    openViewer();
+    for (bool lens : {false, true}) {
+        viewer->HasLens->setChecked(lens);
+        feed(rowNumbers());
+        EXPECT_EQ(viewer->frame().Pixel(0, 9), lens ? 0 : 123) << lens;
+        EXPECT_EQ(viewer->frame().Pixel(123, 9), lens ? 123 : 0) << lens;
+    }
+}
+
+TEST_F(ViewWindowTest, StartAvgAndSumShowEveryFrameOrTheAverageOrSumOfTheNBeforeTheNextOne) {
+    struct Case {
+        const char* mode;
+        const char* n;
+        std::vector<int> frames;
+        std::vector<std::int16_t> shown;
+    } cases[] = {
+        {"Start", "2", {100, 200, 300}, {100, 200, 300}},
+        {"Avg", "1", {100, 200, 300}, {100, 200, 300}},
+        {"Sum", "2", {20000, 20000, 7}, {-25536}},
+        {"Avg", "3", {3, 6, 9, 1000, 30, 60, 90, 2000}, {6, 60}},
+        {"Avg", "3", {-1, -1, 0, 5}, {0}},  // -2 / 3 truncates toward zero
+    };
+    openViewer();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + " " + c.n);
+        viewer->AvgEdit->setText(c.n);
+        viewer->RadioButton4->setChecked(true);
+        QRadioButton* mode = std::string(c.mode) == "Start" ? viewer->RadioButton1
+                             : std::string(c.mode) == "Avg" ? viewer->RadioButton2
+                                                            : viewer->RadioButton3;
+        mode->setChecked(true);
+        shownValues.clear();
+        for (int v : c.frames) feed(uniform(v));
+        EXPECT_EQ(shownValues, c.shown);
+    }
+}
+
+TEST_F(ViewWindowTest, StopKeepsTheLastFrameAndLoadingWhileStoppedShowsTheLoadedOneWithItsOwnHeader) {
+    openViewer();
+    feed(beam());
+    const std::int16_t peak = viewer->frame().Pixel(73, 70);
+    viewer->RadioButton4->setChecked(true);
+    const int shownBefore = shown;
+    feed(uniform(500));
+    EXPECT_EQ(shown, shownBefore);
+    EXPECT_EQ(viewer->frame().Pixel(73, 70), peak);
+
+    // Saved as shown, then another frame loaded, then the saved one again.
+    const std::string saved = dataFolder + "beam.RAW";
+    dialogs.files.push_back(saved);
+    viewer->Savedata1Click();
+    ASSERT_EQ(fs::file_size(saved), frame_record::kSize);
+    const VasprelHeader savedHeader = *viewer->frame().GetHeader();
+
+    const std::string other = dataFolder + "other.RAW";
+    writeRecord(other, 700, 99);
+    dialogs.files.push_back(other);
+    viewer->Loaddata1Click();
+    settle();
+    EXPECT_EQ(viewer->frame().Pixel(5, 5), 700);
+    EXPECT_EQ(viewer->frame().GetHeader()->AC, savedHeader.AC);  // the AC from before the load
+
+    dialogs.files.push_back(saved);
+    viewer->Loaddata1Click();
+    settle();
+    EXPECT_EQ(viewer->frame().Pixel(73, 70), peak);
+    VasprelHeader loaded = *viewer->frame().GetHeader();
+    EXPECT_EQ(std::memcmp(&loaded, &savedHeader, sizeof loaded), 0);
+    EXPECT_EQ(viewer->dataDirectory(), dataFolder);
+}
+
+TEST_F(ViewWindowTest, AFileThatIsNoFrameRecordIsReportedAndChangesNothing) {
+    openViewer();
+    feed(uniform(321));
+    const std::string junk = dataFolder + "junk.RAW";
+    std::ofstream(junk) << "not a frame";
+    dialogs.files.push_back(junk);
+    const std::size_t boxes = dialogs.boxes.size();
+    viewer->Loaddata1Click();
+    settle();
+    ASSERT_EQ(dialogs.boxes.size(), boxes + 1);
+    EXPECT_NE(dialogs.boxes.back().text.find("junk.RAW"), std::string::npos);
+    EXPECT_EQ(viewer->frame().Pixel(5, 5), 321);
+
+    // A data folder that has gone: the save says so and leaves nothing behind.
+    dialogs.files.push_back(configFolder + "/gone/frame.RAW");
+    viewer->Savedata1Click();
+    EXPECT_EQ(dialogs.boxes.size(), boxes + 2);
+    EXPECT_FALSE(fs::exists(configFolder + "/gone"));
+}
+
+TEST_F(ViewWindowTest, TheScaleSetsTheRangeMaximumAndKeysInTheScaleListAreDiscarded) {
+    openViewer();
+    const std::pair<int, int> cases[] = {{2, 12288}, {1, 8192}, {5, 15872}, {0, 0}};
+    for (auto [item, maximum] : cases) {
+        viewer->ComboBox1->setCurrentIndex(item);
+        EXPECT_EQ(viewer->TrackBar1->maximum(), maximum) << item;
+    }
+    typeInto(viewer->ComboBox1, Qt::Key_Down, "");
+    EXPECT_EQ(viewer->ComboBox1->currentIndex(), 0);
+}
+
+TEST_F(ViewWindowTest, TheAverageCountTakesDigitsOnlyAndEnterReappliesOrResetsIt) {
+    openViewer();
+    viewer->AvgEdit->setText("");
+    for (auto [key, text] : std::initializer_list<std::pair<int, const char*>>{
+             {Qt::Key_4, "4"}, {Qt::Key_A, "a"}, {Qt::Key_Minus, "-"}, {Qt::Key_Backspace, "\b"}, {Qt::Key_2, "2"}})
+        typeInto(viewer->AvgEdit, key, text);
+    EXPECT_EQ(viewer->AvgEdit->text(), "42");
+
+    viewer->AvgEdit->setText("1");
+    typeInto(viewer->AvgEdit, Qt::Key_Return, "\r");
+    EXPECT_EQ(viewer->AvgEdit->text(), "2");
+
+    // Enter applies a new count to the selected mode.
+    viewer->AvgEdit->setText("2");
+    viewer->RadioButton3->setChecked(true);
+    viewer->AvgEdit->setText("3");
+    typeInto(viewer->AvgEdit, Qt::Key_Return, "\r");
+    shownValues.clear();
+    for (int v : {1, 2, 3, 4}) feed(uniform(v));
+    EXPECT_EQ(shownValues, std::vector<std::int16_t>{6});
+}
+
+TEST_F(ViewWindowTest, ACloseRequestWaitingWhenAFrameArrivesClosesTheViewerBeforeTheFrameIsProcessed) {
+    openViewer();
+    startLog("late.RAW", 5);
+    ASSERT_TRUE(fs::exists(dataFolder + "late000001.RAW"));
+    driver->setReplayFrame(0, uniform(50));
+    driver->produceFrame(0);
+    // The delivery waits in the console's queue; the close request is queued behind it.
+    ASSERT_TRUE(form->mainThread().waitForPending(2s));
+    QCoreApplication::postEvent(viewer, new QCloseEvent);
+    form->mainThread().runPending();
+    ASSERT_TRUE(pumpUntil([&] { return viewer.isNull(); }));
+    EXPECT_EQ(shown, 0);
+    // Not logged either: the waiting empty file went with the log.
+    EXPECT_FALSE(fs::exists(dataFolder + "late000001.RAW"));
+    EXPECT_FALSE(fs::exists(dataFolder + "late000002.RAW"));
+    EXPECT_EQ(form->viewers().viewer(1), nullptr);
+}
+
+TEST_F(ViewWindowTest, ClosingEndsTheLogWritesTheSettingsAndLeavesNoEmptyFileOrFrameHeader) {
+    openViewer();
+    startLog("run.RAW", 5);
+    feed(uniform(10));
+    feed(uniform(20));
+    EXPECT_EQ(fs::file_size(dataFolder + "run000001.RAW"), frame_record::kSize);
+    EXPECT_EQ(fs::file_size(dataFolder + "run000002.RAW"), frame_record::kSize);
+    EXPECT_TRUE(fs::exists(dataFolder + "run000003.RAW"));
+    EXPECT_TRUE(fs::exists(dataFolder + "FrameHeader"));
+
+    viewer->CheckBox1->setChecked(true);
+    viewer->HasLens->setChecked(true);
+    viewer->GrayButton->setChecked(true);
+    viewer->Button1->click();
+    ASSERT_TRUE(pumpUntil([&] { return viewer.isNull(); }));
+    EXPECT_EQ(form->viewers().viewer(1), nullptr);
+    EXPECT_FALSE(fs::exists(dataFolder + "run000003.RAW"));
+    EXPECT_FALSE(fs::exists(dataFolder + "FrameHeader"));
+    EXPECT_TRUE(fs::exists(dataFolder + "run000002.RAW"));
+
+    const ViewerSettings s = readViewerSettings(form->registry(), "11", {});
+    EXPECT_EQ(s.dataPath, dataFolder);
+    EXPECT_TRUE(s.crosshair);
+    EXPECT_TRUE(s.hasLens);
+    EXPECT_FALSE(s.showColor);
+    EXPECT_FALSE(s.cursor);
+
+    // The next viewer of the camera, in a console started again, shows what this one left.
+    form.reset();
+    startConsole();
+    showTab(1);
+    pressView();
+    EXPECT_TRUE(viewer->CheckBox1->isChecked());
+    EXPECT_TRUE(viewer->HasLens->isChecked());
+    EXPECT_TRUE(viewer->GrayButton->isChecked());
+    EXPECT_FALSE(viewer->Surface1->colourShown());
+    EXPECT_TRUE(viewer->Surface1->GetShow(kShowCrosshair));
+    EXPECT_EQ(viewer->dataDirectory(), dataFolder);
+}
+
+TEST_F(ViewWindowTest, AClosedCameraClosesItsViewerAndAConsoleEndingWithAViewerOpenClosesIt) {
+    openViewer({camera(0, 11), camera(1, 22)});
+    feed(beam());
+    form->CloseCameraExecute();
+    ASSERT_TRUE(pumpUntil([&] { return viewer.isNull(); }));
+    EXPECT_EQ(form->viewers().viewer(1), nullptr);
+
+    // Another camera's viewer is open when the console goes.
+    showTab(2);
+    form->cameraTab(2)->ViewButton->click();
+    QPointer<TViewWindow> second = form->viewers().viewer(2);
+    ASSERT_NE(second, nullptr);
+    form->FileExit1Execute();
+    EXPECT_TRUE(second.isNull());
+    EXPECT_TRUE(readViewerSettings(form->registry(), "22", {}).showColor);
+}
+
+TEST_F(ViewWindowTest, MenuEntriesSwitchTheirCaptionsWithWhatTheySwitch) {
+    openViewer();
+    feed(beam());
+    viewer->Showresult1->trigger();
+    EXPECT_EQ(viewer->Showresult1->text(), "&Hide result");
+    EXPECT_TRUE(viewer->Surface1->resultsShown());
+    viewer->Showresult1->trigger();
+    EXPECT_EQ(viewer->Showresult1->text(), "&Show result");
+
+    EXPECT_EQ(viewer->Showcolor1->text(), "Show &Grayscale");
+    viewer->Showcolor1->trigger();
+    EXPECT_TRUE(viewer->GrayButton->isChecked());
+    EXPECT_EQ(viewer->Showcolor1->text(), "Show &Color");
+    EXPECT_FALSE(viewer->Surface1->colourShown());
+
+    viewer->N2D3D1->trigger();
+    EXPECT_EQ(viewer->N2D3D1->text(), "&2D");
+    EXPECT_TRUE(viewer->RedButton->isEnabled());
+    viewer->RedButton->setChecked(true);
+    EXPECT_EQ(viewer->Surface1->showColor(), 2);
+    viewer->N2D3D1->trigger();
+    EXPECT_EQ(viewer->N2D3D1->text(), "&3D");
+    EXPECT_FALSE(viewer->RedButton->isEnabled());
+    EXPECT_TRUE(viewer->GrayButton->isChecked());
+
+    // Zoomed in, the bars that pan the image show beside it, inside the window.
+    viewer->Surface1->SetZoomToCursor(false);
+    viewer->Scale1->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_GT(viewer->Surface1->zoom(), 0);
+    EXPECT_TRUE(viewer->RotateBar->isVisibleTo(viewer));
+    EXPECT_TRUE(viewer->RotateBar->parentWidget()->rect().contains(viewer->RotateBar->geometry()))
+        << viewer->RotateBar->geometry().y() << " in " << viewer->RotateBar->parentWidget()->height();
+
+    answer = [](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("AmountOfEnergy")->setText("2.5");
+        dialog.findChild<QComboBox*>("ComboBox1")->setCurrentIndex(3);
+        return int(QDialog::Accepted);
+    };
+    viewer->CalibratePower1->trigger();
+    EXPECT_TRUE(viewer->Surface1->calibratedShown());
+    EXPECT_DOUBLE_EQ(viewer->Surface1->calibratedEnergy(), 2.5);
+    EXPECT_EQ(viewer->Surface1->calibratedEnergyUnits(), TEnergyUnits::Millijoules);
+}
+
+TEST_F(ViewWindowTest, APrintoutHoldsTheImageAndTheResultsAndFramesFlowAgainAfterIt) {
+    openViewer();
+    feed(beam());
+    const std::string pdf = dataFolder + "print.pdf";
+    viewer->printer().setOutputFormat(QPrinter::PdfFormat);
+    viewer->printer().setOutputFileName(QString::fromStdString(pdf));
+    viewer->Print2Click();
+    ASSERT_TRUE(fs::exists(pdf));
+
+    const std::string text = run("pdftotext '" + pdf + "' -");
+    for (const char* label : {"Total", "Peak", "Min", "Centroid X", "Centroid Y", "Width X", "Width Y", "\u00b5m"})
+        EXPECT_NE(text.find(label), std::string::npos) << label << " in:\n" << text;
+
+    run("pdftoppm -r 20 -png -singlefile '" + pdf + "' '" + dataFolder + "page'");
+    QImage page(QString::fromStdString(dataFolder + "page.png"));
+    ASSERT_FALSE(page.isNull());
+    // The beam's colours in the image part of the page, which the printer palette draws on white.
+    int coloured = 0;
+    for (int y = 0; y < page.height() / 2; ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.saturation() > 80) ++coloured;
+        }
+    EXPECT_GT(coloured, 20);
+
+    const int before = shown;
+    feed(uniform(5));
+    EXPECT_EQ(shown, before + 1);
+}
+
+TEST_F(ViewWindowTest, TheBitmapIsTheWindowsClientAreaWithTheSurfaceImageInIt) {
+    openViewer();
+    feed(beam());
+    const std::string bmp = dataFolder + "window.bmp";
+    dialogs.files.push_back(bmp);
+    viewer->File1Click();
+    QImage image(QString::fromStdString(bmp));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), viewer->centralWidget()->size());
+    for (QPoint inSurface : {QPoint(5, 5), QPoint(viewer->Surface1->width() / 2, viewer->Surface1->height() / 2)}) {
+        const QPoint at = viewer->Surface1->mapTo(viewer->centralWidget(), inSurface);
+        EXPECT_EQ(QColor(image.pixel(at)), QColor(viewer->Surface1->offscreenImage().pixel(inSurface)));
+    }
+}
+
+}  // namespace
+}  // namespace kestrom::testing
