@@ -1,4 +1,4 @@
-// Applies the "attached" state of each configured camera when the file changes.
+// Applies the "attached" state and the scene of each configured camera when the file changes.
 #include "app/sim_config_watcher.h"
 
 #include <QFileInfo>
@@ -26,6 +26,8 @@ void SimConfigWatcher::reload() {
         return;
     }
     for (const sim::CameraConfig& camera : config->cameras) {
+        // The scene changes from the camera's next frame, so a gain map can be made without a restart.
+        if (!(camera.beam == driver_.beam(camera.deviceIndex))) driver_.setBeam(camera.deviceIndex, camera.beam);
         if (camera.attached == driver_.isAttached(camera.deviceIndex)) continue;
         if (camera.attached)
             driver_.attach(camera.deviceIndex);

@@ -1,4 +1,5 @@
-// Editing the simulator's configuration file while the console runs attaches and detaches cameras.
+// Editing the simulator's configuration file while the console runs attaches and detaches cameras
+// and changes what they look at.
 #pragma once
 
 #include <QFileSystemWatcher>

@@ -20,47 +20,58 @@ constexpr int kSettleMilliseconds = 500;
 
 }  // namespace
 
-void Acquisition::SetAcquire(std::int32_t value) {
+void Acquisition::SetAcquire(std::int32_t value) { setAcquireOn(state_.currentSlot, value); }
+
+std::int32_t Acquisition::GetAcquire() { return getAcquireOn(state_.currentSlot); }
+
+void Acquisition::SuspendAcquisition() { SuspendAcquisition(state_.currentSlot); }
+
+void Acquisition::ResumeAcquisition() { ResumeAcquisition(state_.currentSlot); }
+
+void Acquisition::setAcquireOn(int slot, std::int32_t value) {
     host_.setHourglass(true);
-    state_.current().AcquireState.store(value);
-    calls_.ShortIO(req::SetAcquire, value);
-    GetAcquire();
-    wakeThread(state_.current());
+    CameraSlot& s = state_.slots[static_cast<std::size_t>(slot)];
+    s.AcquireState.store(value);
+    calls_.ShortIOOnSlot(req::SetAcquire, slot, value);
+    getAcquireOn(slot);
+    wakeThread(s);
     host_.setHourglass(false);
 }
 
-std::int32_t Acquisition::GetAcquire() {
-    std::int32_t value = calls_.ShortIO(req::GetAcquire, 0);
-    state_.current().AcquireState.store(value);
+std::int32_t Acquisition::getAcquireOn(int slot) {
+    std::int32_t value = calls_.ShortIOOnSlot(req::GetAcquire, slot, 0);
+    state_.slots[static_cast<std::size_t>(slot)].AcquireState.store(value);
     if (value != 0 && value != 1) {
-        state_.history.append("Read of invalid acquire on/off value: " + std::to_string(value));
+        state_.history.appendRaw(std::to_string(slot) + " Read of invalid acquire on/off value: " +
+                                 std::to_string(value));
         return 0;
     }
-    host_.refreshCalibrateButtonColour();
+    if (slot == state_.currentSlot) host_.refreshCalibrateButtonColour();
     return value;
 }
 
-void Acquisition::SuspendAcquisition() {
-    if (state_.currentSlot == 0) return;
-    // The slot as it is now: a failing request closes the camera and makes the History tab current.
-    CameraSlot& slot = state_.current();
-    std::int32_t saved = GetAcquire();
-    slot.SavedAcquireStates.push_back(saved);
-    slot.Paused.store(true);
+void Acquisition::SuspendAcquisition(int slot) {
+    if (slot <= 0 || !state_.validSlot(slot)) return;
+    CameraSlot& s = state_.slots[static_cast<std::size_t>(slot)];
+    std::int32_t saved = getAcquireOn(slot);
+    s.SavedAcquireStates.push_back(saved);
+    s.Paused.store(true);
     delay_.wait(kSettleMilliseconds);
-    SetAcquire(0);
+    setAcquireOn(slot, 0);
 }
 
-void Acquisition::ResumeAcquisition() {
-    if (state_.currentSlot == 0 || state_.current().SavedAcquireStates.empty()) return;
-    std::int32_t restored = state_.current().SavedAcquireStates.back();
-    SetAcquire(restored);
-    // A failed acquire request has closed the camera: the slot stays paused.
-    if (state_.currentSlot == 0 || state_.current().SavedAcquireStates.empty()) return;
-    CameraSlot& slot = state_.current();
-    slot.Paused.store(restored == 0);
-    slot.SavedAcquireStates.pop_back();
-    wakeThread(slot);
+void Acquisition::ResumeAcquisition(int slot) {
+    if (slot <= 0 || !state_.validSlot(slot)) return;
+    CameraSlot& s = state_.slots[static_cast<std::size_t>(slot)];
+    if (s.SavedAcquireStates.empty()) return;
+    std::int32_t restored = s.SavedAcquireStates.back();
+    setAcquireOn(slot, restored);
+    // A failed acquire request has closed the camera (which forgets the saved states): the slot
+    // stays paused.
+    if (s.SavedAcquireStates.empty()) return;
+    s.Paused.store(restored == 0);
+    s.SavedAcquireStates.pop_back();
+    wakeThread(s);
 }
 
 }  // namespace kestrom

@@ -10,7 +10,7 @@
 
 namespace kestrom {
 
-// Main thread; every operation acts on the current slot.
+// Main thread; every operation acts on the current slot unless it is given one.
 class Acquisition {
 public:
     Acquisition(ConsoleState& state, DriverCalls& calls, DelayService& delay, AcquisitionHost& host)
@@ -26,8 +26,14 @@ public:
     void SuspendAcquisition();
     // Restores the last saved state. When the acquire request closed the camera, Paused stays set.
     void ResumeAcquisition();
+    // The same on a given slot, whatever tab is shown (the maintenance dialogs' own camera).
+    void SuspendAcquisition(int slot);
+    void ResumeAcquisition(int slot);
 
 private:
+    void setAcquireOn(int slot, std::int32_t value);
+    std::int32_t getAcquireOn(int slot);
+
     ConsoleState& state_;
     DriverCalls& calls_;
     DelayService& delay_;

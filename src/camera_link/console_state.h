@@ -31,6 +31,7 @@ struct ConsoleState {
     bool setupLoadInProgress = false;
     bool refreshInProgress = false;
     bool updateGuard = false;
+    bool privilegedMode = false;    // behind the Factory button's password
 
     CameraSlot& current() { return slots[static_cast<std::size_t>(currentSlot)]; }
     bool validSlot(int index) const { return index >= 0 && index < kSlotCount; }

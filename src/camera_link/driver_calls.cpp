@@ -27,13 +27,28 @@ void DriverCalls::failCurrentWithLine(const std::string& text, bool clearPath) {
     if (clearPath && state_.validSlot(noted)) state_.slots[noted].DevicePath.clear();
 }
 
+void DriverCalls::failSlotWithLine(int slot, const std::string& text, bool clearPath) {
+    if (slot == state_.currentSlot) {
+        failCurrentWithLine(text, clearPath);
+        return;
+    }
+    state_.history.appendRaw(std::to_string(slot) + " " + text);
+    host_.closeCamera(slot);
+    if (clearPath) state_.slots[slot].DevicePath.clear();
+}
+
 std::int32_t DriverCalls::ShortIO(const Request& request, std::int32_t value) {
-    DeviceHandle device = state_.current().Device.load();
+    return ShortIOOnSlot(request, state_.currentSlot, value);
+}
+
+std::int32_t DriverCalls::ShortIOOnSlot(const Request& request, int slot, std::int32_t value) {
+    if (!state_.validSlot(slot)) return -1;
+    DeviceHandle device = state_.slots[slot].Device.load();
     if (device == kNoDevice) return -1;
     std::int32_t buffer = value;
     int error = 0;
     if (!control(device, request.code, &buffer, sizeof buffer, error)) {
-        failCurrent(" ShortIO: ", request.name, error, true);
+        failSlotWithLine(slot, " ShortIO: " + std::string(request.name) + ". " + systemErrorText(error), true);
         return -1;
     }
     return buffer;
@@ -88,6 +103,17 @@ bool DriverCalls::blockRequest(const Request& request, void* buffer, std::uint32
         state_.history.appendRaw(std::string(request.name) + ". " + systemErrorText(error));
         host_.closeCurrentCamera();
     }
+    return false;
+}
+
+bool DriverCalls::maintenanceRequest(const Request& request, int slot, void* buffer, std::uint32_t length) {
+    if (!state_.validSlot(slot)) return false;
+    DeviceHandle device = state_.slots[slot].Device.load();
+    if (device == kNoDevice) return false;
+    int error = 0;
+    if (control(device, request.code, buffer, length, error)) return true;
+    state_.history.appendRaw(std::string(request.name) + ". " + systemErrorText(error));
+    host_.closeCamera(slot);
     return false;
 }
 

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "console/camera_tab.h"
+#include "console/console_utilities.h"
 #include "console/console_viewers.h"
 #include "console/core/console_settings.h"
 #include "console/core/registry_keys.h"
@@ -113,7 +114,11 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
             return dispatchMessage(message, wParam, lParam);
         });
     viewers_ = new ConsoleViewers(*this);
-    for (TCameraTab* tab : tabs_) viewers_->connectTab(tab);
+    utilities_ = new ConsoleUtilities(*this);
+    for (TCameraTab* tab : tabs_) {
+        viewers_->connectTab(tab);
+        utilities_->connectTab(tab);
+    }
 
     // The main window keeps its designed size.
     adjustSize();
@@ -122,7 +127,9 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
 
 TLogoAppForm::~TLogoAppForm() {
     FormClose();
-    // The viewers subscribe through the message port, which goes with the members below.
+    // The viewers and utilities subscribe through the message port, which goes with the members below.
+    delete utilities_;
+    utilities_ = nullptr;
     delete viewers_;
     viewers_ = nullptr;
     // The pages and their handlers go while the window is still whole: the tab changes and toggles
@@ -371,6 +378,16 @@ void TLogoAppForm::CloseCameraExecute() {
     repaint();
 }
 
+void TLogoAppForm::closeCamera(int slot) {
+    if (!state_.validSlot(slot) || slot == 0 || !state_.slots[slot].hasDevice()) return;
+    if (slot != state_.currentSlot) {
+        // The close acts on the current slot; the tab shown stops mattering as it ends on History.
+        state_.currentSlot = slot;
+        currentTab_ = tabs_[static_cast<std::size_t>(slot - 1)];
+    }
+    CloseCameraExecute();
+}
+
 void TLogoAppForm::deviceChange(std::intptr_t wParam) {
     StatusBar->showMessage(tr("Device Changed."));
     repaint();
@@ -379,16 +396,15 @@ void TLogoAppForm::deviceChange(std::intptr_t wParam) {
     for (int slot = kFirstCameraSlot; slot < kSlotCount; ++slot) {
         if (!state_.slots[slot].hasDevice()) continue;
         if (calls_.ShortIOByTab(req::GetMode, slot, 0) < 0) {
-            state_.currentSlot = slot;
-            currentTab_ = tabs_[static_cast<std::size_t>(slot - 1)];
+            TCameraTab* tab = tabs_[static_cast<std::size_t>(slot - 1)];
             {
                 // Unticked by the console itself: the launch handlers must not act.
-                QSignalBlocker oru(currentTab_->EnableOruCheckBox);
-                QSignalBlocker m2(currentTab_->LaunchM2);
-                currentTab_->EnableOruCheckBox->setChecked(false);
-                currentTab_->LaunchM2->setChecked(false);
+                QSignalBlocker oru(tab->EnableOruCheckBox);
+                QSignalBlocker m2(tab->LaunchM2);
+                tab->EnableOruCheckBox->setChecked(false);
+                tab->LaunchM2->setChecked(false);
             }
-            CloseCameraExecute();
+            closeCamera(slot);
             state_.slots[slot].DevicePath.clear();
         }
     }
@@ -432,6 +448,7 @@ void TLogoAppForm::FileExit1Execute() {
         }
     }
     if (viewers_) viewers_->closeAll();
+    if (utilities_) utilities_->closeAll();
     for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
     close();
 }
@@ -492,6 +509,7 @@ void TLogoAppForm::FormClose() {
         }
     }
     if (viewers_) viewers_->closeAll();
+    if (utilities_) utilities_->closeAll();
     for (int slot = 0; slot < kSlotCount; ++slot) closeSlotDevice(slot);
     storeWindowSettings(RegUtil1, {SoundOnOff1->isChecked(), {x(), y(), height(), width()}});
     // The devices are closed, so no read still blocks a thread that is asked to end.

@@ -36,6 +36,7 @@ class QTimer;
 namespace kestrom {
 
 class TCameraTab;
+class ConsoleUtilities;
 class ConsoleViewers;
 
 struct ConsoleServices {
@@ -75,6 +76,7 @@ public:
     TSettingsPanel& panel() { return *panel_; }
     TServiceButtons& serviceButtons() { return *service_; }
     ConsoleViewers& viewers() { return *viewers_; }
+    ConsoleUtilities& utilities() { return *utilities_; }
     const std::string& sharedMemoryNamespace() const { return services_.sharedMemoryNamespace; }
     Acquisition& acquisition() { return acquisition_; }
     AcquisitionThreads& threads() { return threads_; }
@@ -123,6 +125,7 @@ public:
 
     // DriverCallsHost, AcquisitionHost, SettingsPanelHost.
     void closeCurrentCamera() override { CloseCameraExecute(); }
+    void closeCamera(int slot) override;
     void showConsoleBlock() override { ShowConsoleBlock(); }
     void enableSetupFileMenus(bool enabled) override;
     void showFrameCounters(std::int32_t frameCount, std::int32_t transferEfficiency) override;
@@ -179,6 +182,7 @@ private:
     TSettingsPanel* panel_ = nullptr;
     TServiceButtons* service_ = nullptr;
     ConsoleViewers* viewers_ = nullptr;
+    ConsoleUtilities* utilities_ = nullptr;
     RegistryStore store_;
     TRegUtil RegUtil1;
     std::unique_ptr<SetupFiles> setupFiles_;

@@ -34,6 +34,13 @@ QMessageBox::Icon qtIcon(BoxIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The filter the request names by its index, counted from 1; the first when there is no such one.
+QString chosenFilter(const FileDialogRequest& request) {
+    const QStringList filters = qtFilter(request.filter).split(";;");
+    const int i = request.filterIndex - 1;
+    return i >= 0 && i < filters.size() ? filters[i] : filters.value(0);
+}
+
 }  // namespace
 
 BoxAnswer QtDialogs::messageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
@@ -76,9 +83,10 @@ void QtDialogs::closeOpenDialogs() {
 }
 
 std::optional<std::string> QtDialogs::openFile(const FileDialogRequest& request) {
+    QString filter = chosenFilter(request);
     QString path = QFileDialog::getOpenFileName(parent_, QString::fromStdString(request.title),
                                                 QString::fromStdString(request.initialDirectory),
-                                                qtFilter(request.filter));
+                                                qtFilter(request.filter), &filter);
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }
@@ -87,6 +95,7 @@ std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request)
     QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.initialDirectory),
                        qtFilter(request.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectNameFilter(chosenFilter(request));
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

@@ -184,6 +184,18 @@ void TSettingsPanel::GetGainCorrection() {
                    ConsoleBlock::kChopGainMap);
 }
 
+void TSettingsPanel::switchCorrectionsOff() {
+    QPushButton* gain = tab()->GainOnOff;
+    if (gain->text() == "Turn off") {
+        SetGainCorrection(0);
+        if (!slot().hasDevice()) return;  // the request failed and closed the camera
+        gain->setText("Turn on");
+        setTextColour(gain, panel_colour::kRed);
+    }
+    greyCorrectionCaption(gain, ConsoleBlock::kPulseGainMap, ConsoleBlock::kChopGainMap);
+    SetPixelCorrection(0);
+}
+
 void TSettingsPanel::SetVideoTrigger(int v) {
     Hourglass hourglass;
     calls_.ShortIO(req::SetVideoTrigger, v);

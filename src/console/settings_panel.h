@@ -85,6 +85,8 @@ public:
     void GetPixelCorrection();
     void SetGainCorrection(int v);
     void GetGainCorrection();
+    // The Utilities button: both of the camera's own corrections off while its maps are edited.
+    void switchCorrectionsOff();
     void SetVideoTrigger(int v);
     void SetVideoThreshold(int i);
     void GetVideoThreshold();

@@ -18,6 +18,7 @@ struct FileDialogRequest {
     std::string initialDirectory;
     std::string defaultExtension;
     std::string fileName;
+    int filterIndex = 1;         // the filter offered first, counted from 1
 };
 
 class DialogService {

@@ -12,22 +12,59 @@
 
 namespace kestrom {
 
-CappedFileRead readFileCapped(const std::string& path, std::size_t cap) {
-    CappedFileRead r;
+namespace {
+
+// A descriptor of the regular file under the name, or -1 with the outcome set.
+int openRegular(const std::string& path, CappedFileRead& r, struct stat& st) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return r;
+        if (errno == ENOENT) return -1;
         r.outcome = CappedFileRead::Outcome::Failed;
         r.reason = std::strerror(errno);
-        return r;
+        return -1;
     }
-    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         r.outcome = CappedFileRead::Outcome::Failed;
         r.reason = "not a regular file";
         ::close(fd);
-        return r;
+        return -1;
     }
+    return fd;
+}
+
+}  // namespace
+
+CappedFileRead readFileStart(const std::string& path, std::size_t count) {
+    CappedFileRead r;
+    struct stat st {};
+    int fd = openRegular(path, r, st);
+    if (fd < 0) return r;
+    r.data.resize(count);
+    std::size_t got = 0;
+    while (got < count) {
+        ssize_t n = ::read(fd, r.data.data() + got, count - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            r.outcome = CappedFileRead::Outcome::Failed;
+            r.reason = std::strerror(errno);
+            r.data.clear();
+            ::close(fd);
+            return r;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    r.data.resize(got);
+    r.outcome = CappedFileRead::Outcome::Read;
+    return r;
+}
+
+CappedFileRead readFileCapped(const std::string& path, std::size_t cap) {
+    CappedFileRead r;
+    struct stat st {};
+    int fd = openRegular(path, r, st);
+    if (fd < 0) return r;
     if (static_cast<std::uintmax_t>(st.st_size) > cap) {
         ::close(fd);
         r.outcome = CappedFileRead::Outcome::TooLarge;

@@ -17,4 +17,8 @@ struct CappedFileRead {
 };
 CappedFileRead readFileCapped(const std::string& path, std::size_t cap);
 
+// The first count bytes of a regular file (fewer when it is shorter), never blocking either; a
+// longer file is not read further. Outcome Read, Absent or Failed.
+CappedFileRead readFileStart(const std::string& path, std::size_t count);
+
 }  // namespace kestrom

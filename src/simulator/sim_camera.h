@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <random>
-
-#include "simulator/sim_noise.h"
 #include <vector>
 
 #include "camera_records/console_block.h"
@@ -14,6 +12,7 @@
 #include "simulator/sim_corrections.h"
 #include "simulator/sim_detector.h"
 #include "simulator/sim_driver.h"
+#include "simulator/sim_noise.h"
 #include "simulator/sim_persistence.h"
 
 namespace kestrom::sim {
@@ -24,6 +23,7 @@ public:
     Camera(const CameraConfig& config, const std::string& stateDirectory, std::uint64_t seed);
 
     const CameraConfig& config() const { return config_; }
+    void setBeam(const BeamConfig& beam) { config_.beam = beam; }
 
     // The camera is plugged in: its settings return to their power-on values; what it keeps in
     // its own memory (factory record, maps, programs) stays.

@@ -15,7 +15,7 @@
 //   chopper, ibp, bps, attached, factory_maps = yes|no
 //   pulse_gain, pulse_offset, chopped_gain, chopped_offset = five numbers 0..65535 (1X 2X 4X 8X 10X)
 //   thermal_table = numbers   the thermal camera's table
-//   beam_shape = gaussian|tophat, beam_x, beam_y, beam_width_x, beam_width_y (pixels),
+//   beam_shape = gaussian|tophat|uniform, beam_x, beam_y, beam_width_x, beam_width_y (pixels),
 //   beam_power (1.0 fills half the range at 1X), beam_drift (pixels per second),
 //   pulse_rate (laser pulses per second; 0: none), noise (r.m.s., frame values)
 // Errors name the file and line: "<file>:<line>: <what>".
@@ -203,8 +203,10 @@ const std::map<std::string, CameraKey>& cameraKeys() {
                  c.beam.shape = BeamConfig::Shape::Gaussian;
              else if (v.text() == "tophat")
                  c.beam.shape = BeamConfig::Shape::TopHat;
+             else if (v.text() == "uniform")
+                 c.beam.shape = BeamConfig::Shape::Uniform;
              else
-                 return v.fail("beam_shape is gaussian or tophat, not '" + shown(v.text()) + "'");
+                 return v.fail("beam_shape is gaussian, tophat or uniform, not '" + shown(v.text()) + "'");
              return true;
          }},
         {"beam_x", [](CameraConfig& c, Value& v) { return realKey(v, -1e6, c.beam.x); }},

@@ -293,6 +293,17 @@ void Driver::editFactory(int deviceIndex, const std::function<void(FactoryInfo&)
     if (Impl::Slot* slot = impl_->slotOf(deviceIndex)) edit(slot->camera->factory());
 }
 
+void Driver::setBeam(int deviceIndex, const BeamConfig& beam) {
+    std::lock_guard lock(impl_->mutex);
+    if (Impl::Slot* slot = impl_->slotOf(deviceIndex)) slot->camera->setBeam(beam);
+}
+
+BeamConfig Driver::beam(int deviceIndex) const {
+    std::lock_guard lock(impl_->mutex);
+    Impl::Slot* slot = impl_->slotOf(deviceIndex);
+    return slot == nullptr ? BeamConfig{} : slot->camera->config().beam;
+}
+
 ConsoleBlock Driver::status(int deviceIndex) const {
     std::lock_guard lock(impl_->mutex);
     Impl::Slot* slot = impl_->slotOf(deviceIndex);

@@ -18,7 +18,8 @@ namespace kestrom::sim {
 
 // The beam the simulated camera looks at.
 struct BeamConfig {
-    enum class Shape { Gaussian, TopHat };
+    // Uniform: the whole detector evenly lit at the beam's power (for making gain maps).
+    enum class Shape { Gaussian, TopHat, Uniform };
     Shape shape = Shape::Gaussian;
     double x = 62.0, y = 62.0;              // centre in pixels
     double widthX = 18.0, widthY = 12.0;    // 1/e^2 half-widths (Gaussian) or half-sides (top hat), pixels
@@ -26,6 +27,8 @@ struct BeamConfig {
     double driftPixelsPerSecond = 0.0;      // slow wander of the centre
     double pulseRateHz = 20.0;              // laser pulse rate in pulsed operation
     double noise = 8.0;                     // detector noise, counts (15-bit scale) r.m.s.
+
+    friend bool operator==(const BeamConfig&, const BeamConfig&) = default;
 };
 
 struct CameraConfig {
@@ -112,6 +115,11 @@ public:
     void editFactory(int deviceIndex, const std::function<void(FactoryInfo&)>& edit);
     ConsoleBlock status(int deviceIndex) const;
     FactoryInfo factory(int deviceIndex) const;
+
+    // What a camera looks at from its next frame on (a running camera can be switched to the
+    // uniform scene and back).
+    void setBeam(int deviceIndex, const BeamConfig& beam);
+    BeamConfig beam(int deviceIndex) const;
 
     // The control requests the driver received, at most the newest kKeptRequests: device index and
     // code, in order.

@@ -1,4 +1,4 @@
-// Frame synthesis: a Gaussian or top-hat beam seen through the detector, with noise.
+// Frame synthesis: a Gaussian or top-hat beam, or even light, seen through the detector, with noise.
 #include "simulator/sim_frames.h"
 
 #include <algorithm>
@@ -31,7 +31,9 @@ void beamProfile(const BeamConfig& beam, double centre, double width, std::array
     double w = std::max(width, 0.5);
     for (int i = 0; i < kWidth; ++i) {
         double d = i - centre;
-        if (beam.shape == BeamConfig::Shape::TopHat)
+        if (beam.shape == BeamConfig::Shape::Uniform)
+            out[i] = 1.0;
+        else if (beam.shape == BeamConfig::Shape::TopHat)
             out[i] = std::abs(d) <= w ? 1.0 : 0.0;
         else
             out[i] = std::exp(-2.0 * d * d / (w * w));

@@ -25,8 +25,9 @@ public:
     void enableSetupFileMenus(bool) override {}
 
     // What the console's close does to the slot: stack emptied, device closed, History tab shown.
-    void closeCurrentCamera() override {
-        CameraSlot& slot = state_.current();
+    void closeCurrentCamera() override { closeCamera(state_.currentSlot); }
+    void closeCamera(int index) override {
+        CameraSlot& slot = state_.slots[static_cast<std::size_t>(index)];
         slot.SavedAcquireStates.clear();
         io_.close(slot.Device.exchange(kNoDevice));
         state_.currentSlot = 0;

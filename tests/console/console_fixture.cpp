@@ -1,6 +1,8 @@
 // A console on deterministic simulated cameras.
 #include "console_fixture.h"
 
+#include <QCoreApplication>
+
 #include <QTabWidget>
 #include <algorithm>
 #include <filesystem>
@@ -69,5 +71,18 @@ bool ConsoleFixture::historyHas(const std::string& line) const {
 }
 
 void ConsoleFixture::showTab(int slot) { form->pageControl()->setCurrentIndex(slot); }
+
+void ConsoleFixture::pumpOnce() {
+    form->mainThread().waitForPending(std::chrono::milliseconds(2));
+    form->mainThread().runPending();
+    QCoreApplication::processEvents();
+}
+
+void ConsoleFixture::feed(const std::vector<std::int16_t>& pixels, int deviceIndex, int slot) {
+    driver->setReplayFrame(deviceIndex, pixels);
+    const std::int32_t before = form->state().slots[slot].FrameCount.load();
+    driver->produceFrame(deviceIndex);
+    ASSERT_TRUE(pumpUntil([&] { return form->state().slots[slot].FrameCount.load() > before; }));
+}
 
 }  // namespace kestrom::testing

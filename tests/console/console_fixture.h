@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,22 @@ protected:
     bool historyHas(const std::string& line) const;
     // Makes a camera tab current the way a user's click does.
     void showTab(int slot);
+
+    // The main-thread queue and the Qt event loop, until the condition holds (5 s at most); then a
+    // few rounds more, so that what a frame queued (processing, an idle step) has run.
+    template <typename Condition>
+    bool pumpUntil(Condition condition) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!condition() && std::chrono::steady_clock::now() < until) pumpOnce();
+        settle();
+        return condition();
+    }
+    void settle() {
+        for (int i = 0; i < 5; ++i) pumpOnce();
+    }
+    void pumpOnce();
+    // One frame of these pixels from a camera through the console to its slot's subscribers.
+    void feed(const std::vector<std::int16_t>& pixels, int deviceIndex = 0, int slot = 1);
 
     std::unique_ptr<sim::Driver> driver;
     InstantDelay delay;

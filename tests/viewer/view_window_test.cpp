@@ -89,32 +89,6 @@ class ViewWindowTest : public ConsoleFixture {
         viewer->setModalRunner([this](QDialog& dialog) { return answer ? answer(dialog) : int(QDialog::Rejected); });
     }
 
-    // The main-thread queue and the Qt event loop, until the condition holds; then a few rounds
-    // more, so that what the frame queued (processing, the idle step) has run.
-    template <typename Condition>
-    bool pumpUntil(Condition condition) {
-        auto until = std::chrono::steady_clock::now() + 5s;
-        while (!condition() && std::chrono::steady_clock::now() < until) pumpOnce();
-        settle();
-        return condition();
-    }
-    void settle() {
-        for (int i = 0; i < 5; ++i) pumpOnce();
-    }
-    void pumpOnce() {
-        form->mainThread().waitForPending(2ms);
-        form->mainThread().runPending();
-        QCoreApplication::processEvents();
-    }
-
-    // One frame of the first camera through the console to the viewer.
-    void feed(const std::vector<std::int16_t>& pixels) {
-        driver->setReplayFrame(0, pixels);
-        const std::int32_t before = form->state().slots[1].FrameCount.load();
-        driver->produceFrame(0);
-        ASSERT_TRUE(pumpUntil([&] { return form->state().slots[1].FrameCount.load() > before; }));
-    }
-
     // A frame record of uniform pixels at path.
     void writeRecord(const std::string& path, int value, std::int32_t ac = 0) {
         FrameBlockBytes block{};
