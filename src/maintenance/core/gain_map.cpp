@@ -86,14 +86,20 @@ void correctGainInSoftware(UtilityImage& image, const GainMap& map) {
     }
 }
 
+std::size_t decodeGainMapFile(std::string_view bytes, GainMap& map) {
+    map.bytes().fill(0);
+    const std::size_t n = std::min(bytes.size(), kGainMapBytes);
+    std::copy_n(bytes.begin(), n, map.bytes().begin());
+    return n;
+}
+
 GainFileLoad loadGainMapFile(const std::string& path, GainMap& map) {
     GainFileLoad result;
     map.bytes().fill(0);
     const CappedFileRead read = readFileStart(path, kGainMapBytes);
     if (read.outcome != CappedFileRead::Outcome::Read) return result;
     result.opened = true;
-    result.bytesRead = read.data.size();
-    std::copy(read.data.begin(), read.data.end(), map.bytes().begin());
+    result.bytesRead = decodeGainMapFile(read.data, map);
     return result;
 }
 

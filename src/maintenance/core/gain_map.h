@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "maintenance/core/utility_image.h"
 
@@ -57,7 +58,9 @@ struct GainFileLoad {
     bool opened = false;        // false: the file error message (also for what is not a regular file)
     std::size_t bytesRead = 0;  // fewer than 30752: the length message
 };
-// The map zeroed, then at most 30752 bytes of the file from its start.
+// The map zeroed, then at most 30752 bytes from the start of the file's bytes; the number taken.
+std::size_t decodeGainMapFile(std::string_view bytes, GainMap& map);
+// The same from a file (only its first 30752 bytes are read).
 GainFileLoad loadGainMapFile(const std::string& path, GainMap& map);
 // Written whole or not at all (the name keeps what it held); the failure in the system's words.
 std::optional<std::string> saveGainMapFile(const std::string& path, const GainMap& map);
