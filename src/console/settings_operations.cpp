@@ -163,6 +163,8 @@ void TSettingsPanel::GetPixelCorrection() {
         Hourglass hourglass;
         answer = calls_.ShortIO(req::GetPixelCorrection, 0);
     }
+    // The held status follows the camera's answer, so a later refresh from it shows the same.
+    if (answer == 0 || answer == 1) holdCameraWord(ConsoleBlock::kPixelCorrection, answer);
     showCorrection(tab()->BadPixelOnOff, answer, "Invalid pixel correction on/off value: ",
                    ConsoleBlock::kPulseBadPixelMap, ConsoleBlock::kChopBadPixelMap);
 }
@@ -180,11 +182,20 @@ void TSettingsPanel::GetGainCorrection() {
         Hourglass hourglass;
         answer = calls_.ShortIO(req::GetGainCorrection, 0);
     }
+    if (answer == 0 || answer == 1) holdCameraWord(ConsoleBlock::kGainCorrection, answer);
     showCorrection(tab()->GainOnOff, answer, "Read of invalid gain on/off value: ", ConsoleBlock::kPulseGainMap,
                    ConsoleBlock::kChopGainMap);
 }
 
+void TSettingsPanel::holdCameraWord(std::size_t offset, std::int32_t value) {
+    state_.console.setWord(offset, value);
+    slot().Console.setWord(offset, value);
+}
+
 void TSettingsPanel::switchCorrectionsOff() {
+    // The caption is what was last asked for or read; the camera's own state decides.
+    GetGainCorrection();
+    if (!slot().hasDevice()) return;
     QPushButton* gain = tab()->GainOnOff;
     if (gain->text() == "Turn off") {
         SetGainCorrection(0);

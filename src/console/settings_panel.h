@@ -135,6 +135,8 @@ private:
     void setChopControlsEnabled(bool enabled);
     void showCorrection(QPushButton* button, std::int32_t value, const char* invalidLine, std::uint32_t pulsedMapBit,
                         std::uint32_t choppedMapBit);
+    // A word of the status the camera has just answered, in the held block and the slot's record.
+    void holdCameraWord(std::size_t offset, std::int32_t value);
     void greyCorrectionCaption(QPushButton* button, std::uint32_t pulsedMapBit, std::uint32_t choppedMapBit);
     void colourCorrectionSwitch(QPushButton* button, std::int32_t word, std::uint32_t pulsedMapBit,
                                 std::uint32_t choppedMapBit);

@@ -37,6 +37,16 @@ protected:
     }
 };
 
+// Opening a camera with maps switches its gain correction on (the method's click handler); the
+// refresh after it must not show the switch as it stood before.
+TEST_F(SettingsPanel, TheCorrectionSwitchesOfAnOpenedCameraSayWhatTheCameraDoes) {
+    start({camera(0, 11)});
+    showTab(1);
+    ASSERT_EQ(camera0().gainCorrection(), 1);
+    EXPECT_EQ(tab()->GainOnOff->text(), "Turn off");
+    EXPECT_EQ(tab()->BadPixelOnOff->text(), camera0().pixelCorrection() == 1 ? "Turn off" : "Turn on");
+}
+
 TEST_F(SettingsPanel, ExposureTimeIsRoundedToFiftyOrRefused) {
     struct Case {
         const char* typed;

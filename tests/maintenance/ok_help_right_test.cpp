@@ -97,9 +97,11 @@ class UtilitiesTest : public ConsoleFixture {
 TEST_F(UtilitiesTest, TheButtonSwitchesTheCamerasCorrectionsOffAndTheDialogShowsItsMapsAndImageUpsideDown) {
     start({camera(0, 11)});
     showTab(1);
-    form->panel().SetGainCorrection(1);
-    form->panel().SetPixelCorrection(1);
-    ASSERT_EQ(form->cameraTab(1)->GainOnOff->text(), "Turn off");
+    // Both corrections on in the camera, whatever the switches' captions last said.
+    driver->editStatus(0, [](ConsoleBlock& b) {
+        b.setWord(ConsoleBlock::kGainCorrection, 1);
+        b.setWord(ConsoleBlock::kPixelCorrection, 1);
+    });
     pressUtilities();
     ASSERT_NE(dlg, nullptr);
     EXPECT_TRUE(dlg->isVisible());
