@@ -63,6 +63,9 @@ inline constexpr Request GetPulseGainMap{0x89892044, "IOCTL_SPC_GET_PULSE_GAIN_M
 inline constexpr Request GetChopGainMap{0x8989203C, "IOCTL_SPC_GET_CHOP_GAIN_MAP", 30752, RequestKind::Block};
 inline constexpr Request SetPulseGainMap{0x89892040, "IOCTL_SPC_SET_PULSE_GAIN_MAP", 30752, RequestKind::Block};
 inline constexpr Request SetChopGainMap{0x89892038, "IOCTL_SPC_SET_CHOP_GAIN_MAP", 30752, RequestKind::Block};
+// A thermal camera's temperature table travels in the pulsed gain map's requests; only the name differs.
+inline constexpr Request GetTemperatureMap{0x89892044, "IOCTL_SPC_GET_Temperature_MAP", 30752, RequestKind::Block};
+inline constexpr Request SetTemperatureMap{0x89892040, "IOCTL_SPC_SET_Temperature_MAP", 30752, RequestKind::Block};
 inline constexpr Request SetFirmwareProgram{0x898920B4, "IOCTL_SPC_SET_FIRMWARE_PROGRAM", 0, RequestKind::Block};
 inline constexpr Request SetLcaProgram{0x898920AC, "IOCTL_SPC_SET_LCA_PROGRAM", 16384, RequestKind::Block};
 

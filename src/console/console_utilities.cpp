@@ -1,5 +1,6 @@
 #include "console/console_utilities.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -117,6 +118,31 @@ void ConsoleUtilities::utilityClosed(int slot) {
         if (form_.state().slots[slot].hasDevice()) form_.panel().GetPixelCorrection();
     }
 }
+
+void ConsoleUtilities::showServiceControl(int slot, ServiceControl control, bool shown) {
+    TCameraTab* tab = form_.cameraTab(slot);
+    if (!tab) return;
+    switch (control) {
+        case ServiceControl::RawGain:
+            tab->GainValue->setVisible(shown);
+            break;
+        case ServiceControl::CalibrationOff:
+            tab->KillCalibrationButton->setVisible(shown);
+            tab->KillCalibrationButton->setEnabled(shown);
+            break;
+        case ServiceControl::RawOffset:
+            tab->OffsetBias->setVisible(shown);
+            tab->OBLabel->setVisible(shown);
+            break;
+    }
+}
+
+void ConsoleUtilities::setSetupMode(int slot, bool on) {
+    constexpr std::int32_t kSetupMode = 0x01000000;
+    form_.calls().ShortIOOnSlot(req::SetDebug, slot, on ? kSetupMode : 0);
+}
+
+void ConsoleUtilities::appendHistory(const std::string& line) { form_.state().history.appendRaw(line); }
 
 ConsoleLink& ConsoleUtilities::subscriberLink() {
     if (!link_) link_ = std::make_unique<PortLink>(form_.messagePort(), form_.windowHandle());

@@ -45,6 +45,9 @@ public:
     bool paused(int slot) const override;
     void setPaused(int slot, bool paused) override;
     void utilityClosed(int slot) override;
+    void showServiceControl(int slot, ServiceControl control, bool shown) override;
+    void setSetupMode(int slot, bool on) override;
+    void appendHistory(const std::string& line) override;
     ConsoleLink& subscriberLink() override;
     SubscriberOptions subscriberOptions() const override;
     RegistryStore& registry() override;

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "console/camera_tab.h"
+#include "console/console_factory.h"
 #include "console/console_utilities.h"
 #include "console/console_viewers.h"
 #include "console/core/console_settings.h"
@@ -47,7 +48,10 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     service_ = new TServiceButtons(
         ServiceButtonsContext{state_, calls_, acquisition_, *panel_, port_, dialogs_, services_.delay,
                               [this] { return currentTab_; }, [this] { Refresh5->setEnabled(true); },
-                              [] {}, defaultDebugOutput()},
+                              [this] {
+                                  if (factory_) factory_->armKeys();
+                              },
+                              defaultDebugOutput()},
         this);
     for (TCameraTab* tab : tabs_) service_->connectTab(tab);
     setupFiles_ = std::make_unique<SetupFiles>(state_, store_, dialogs_, *panel_);
@@ -115,9 +119,11 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         });
     viewers_ = new ConsoleViewers(*this);
     utilities_ = new ConsoleUtilities(*this);
+    factory_ = new ConsoleFactory(*this, *utilities_);
     for (TCameraTab* tab : tabs_) {
         viewers_->connectTab(tab);
         utilities_->connectTab(tab);
+        factory_->connectTab(tab);
     }
 
     // The main window keeps its designed size.
@@ -128,6 +134,8 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
 TLogoAppForm::~TLogoAppForm() {
     FormClose();
     // The viewers and utilities subscribe through the message port, which goes with the members below.
+    delete factory_;
+    factory_ = nullptr;
     delete utilities_;
     utilities_ = nullptr;
     delete viewers_;

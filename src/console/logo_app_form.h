@@ -36,6 +36,7 @@ class QTimer;
 namespace kestrom {
 
 class TCameraTab;
+class ConsoleFactory;
 class ConsoleUtilities;
 class ConsoleViewers;
 
@@ -77,6 +78,7 @@ public:
     TServiceButtons& serviceButtons() { return *service_; }
     ConsoleViewers& viewers() { return *viewers_; }
     ConsoleUtilities& utilities() { return *utilities_; }
+    ConsoleFactory& factory() { return *factory_; }
     const std::string& sharedMemoryNamespace() const { return services_.sharedMemoryNamespace; }
     Acquisition& acquisition() { return acquisition_; }
     AcquisitionThreads& threads() { return threads_; }
@@ -183,6 +185,7 @@ private:
     TServiceButtons* service_ = nullptr;
     ConsoleViewers* viewers_ = nullptr;
     ConsoleUtilities* utilities_ = nullptr;
+    ConsoleFactory* factory_ = nullptr;
     RegistryStore store_;
     TRegUtil RegUtil1;
     std::unique_ptr<SetupFiles> setupFiles_;

@@ -43,6 +43,14 @@ class MaintenanceHost {
     // The dialog has closed: the slot forgets it, and the tab's correction switches are read again.
     virtual void utilityClosed(int slot) = 0;
 
+    // The factory dialog's switches: controls of the slot's tab the service engineer may see, and
+    // the camera's setup mode.
+    enum class ServiceControl { RawGain, CalibrationOff, RawOffset };
+    virtual void showServiceControl(int slot, ServiceControl control, bool shown) = 0;
+    virtual void setSetupMode(int slot, bool on) = 0;
+    // A line for the history, without slot number.
+    virtual void appendHistory(const std::string& line) = 0;
+
     virtual ConsoleLink& subscriberLink() = 0;
     virtual SubscriberOptions subscriberOptions() const = 0;
     virtual RegistryStore& registry() = 0;

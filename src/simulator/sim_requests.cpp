@@ -185,7 +185,8 @@ bool Camera::handleBlock(std::uint32_t code, std::uint8_t* buffer, std::uint32_t
     Bytes sent(buffer, buffer + length);
     auto give = [&](const Bytes& held) {
         std::memset(buffer, 0, length);
-        std::memcpy(buffer, held.data(), std::min<std::size_t>(held.size(), length));
+        // A camera without this map answers zeros (memcpy may not be given a null source).
+        if (!held.empty()) std::memcpy(buffer, held.data(), std::min<std::size_t>(held.size(), length));
         return true;
     };
     switch (code) {
