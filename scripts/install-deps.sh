@@ -10,6 +10,7 @@ packages=(
   python3 xvfb xauth
   fonts-dejavu-core
   poppler-utils
+  qt6-multimedia-dev
 )
 missing=()
 for p in "${packages[@]}"; do

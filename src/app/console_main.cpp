@@ -17,6 +17,7 @@
 #include "console/core/history_log.h"
 #include "console/logo_app_form.h"
 #include "console/qt_dialogs.h"
+#include "console/qt_shell.h"
 #include "platform/delay_service.h"
 #include "platform/single_instance.h"
 #include "platform/transport_paths.h"
@@ -125,7 +126,10 @@ int main(int argc, char* argv[]) {
     kestrom::SleepingDelay delay;
     std::string logPath = parser.isSet(historyLog) ? absolute(parser.value(historyLog))
                                                    : kestrom::HistoryLog::defaultPath();
-    kestrom::TLogoAppForm form(kestrom::ConsoleServices{driver, delay, safeDialogs, logPath, true, {}, shmNamespace});
+    kestrom::QtShell shell;
+    kestrom::QtSoundPlayer sounds;
+    kestrom::TLogoAppForm form(
+        kestrom::ConsoleServices{driver, delay, safeDialogs, logPath, true, {}, shmNamespace, &shell, &sounds});
     dialogs.setParent(&form);
     if (!configError.empty()) form.state().history.append("Simulator configuration not read: " + configError);
 

@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 
 #include "console/camera_tab.h"
+#include "console/console_launches.h"
+#include "console/console_tools.h"
 #include "console/logo_app_form.h"
 #include "subscriber/port_link.h"
 #include "viewer/view_window.h"
@@ -33,7 +35,7 @@ void ConsoleViewers::ViewButton1Click() {
     if (!s.hasDevice()) return;  // the state could not be read and the camera was closed
     if (s.Factory.cameraType() & 1) {
         // Thermal cameras are shown by an outside program of their own.
-        state.history.append("The thermal viewer is not available in this version.");
+        form_.launches().viewThermal();
         return;
     }
     QPointer<TViewWindow>& viewer = viewers_[static_cast<std::size_t>(slot)];
@@ -99,16 +101,8 @@ std::string ConsoleViewers::defaultDataDirectory() const {
     return QDir(folder).absolutePath().toStdString() + "/";
 }
 
-void ConsoleViewers::showAbout() {
-    form_.dialogs().messageBox("About",
-                               std::string("Kestrom III Command Console\nVersion ") + PROJECT_VERSION_TEXT +
-                                   "\nwith Viewer",
-                               BoxButtons::Ok, BoxIcon::Information);
-}
+void ConsoleViewers::showAbout() { form_.tools().HelpAbout1Execute(); }
 
-void ConsoleViewers::openHelp() {
-    form_.dialogs().messageBox("Kestrom III Help", "The Kestrom III manual is not installed with this version.",
-                               BoxButtons::Ok, BoxIcon::Information);
-}
+void ConsoleViewers::openHelp() { form_.tools().Index1Click(); }
 
 }  // namespace kestrom

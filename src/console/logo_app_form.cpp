@@ -19,6 +19,8 @@
 
 #include "console/camera_tab.h"
 #include "console/console_factory.h"
+#include "console/console_launches.h"
+#include "console/console_tools.h"
 #include "console/console_utilities.h"
 #include "console/console_viewers.h"
 #include "console/core/console_settings.h"
@@ -120,10 +122,13 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     viewers_ = new ConsoleViewers(*this);
     utilities_ = new ConsoleUtilities(*this);
     factory_ = new ConsoleFactory(*this, *utilities_);
+    launches_ = new ConsoleLaunches(*this);
+    tools_ = new ConsoleTools(*this);
     for (TCameraTab* tab : tabs_) {
         viewers_->connectTab(tab);
         utilities_->connectTab(tab);
         factory_->connectTab(tab);
+        launches_->connectTab(tab);
     }
 
     // The main window keeps its designed size.
@@ -134,6 +139,10 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
 TLogoAppForm::~TLogoAppForm() {
     FormClose();
     // The viewers and utilities subscribe through the message port, which goes with the members below.
+    delete tools_;
+    tools_ = nullptr;
+    delete launches_;
+    launches_ = nullptr;
     delete factory_;
     factory_ = nullptr;
     delete utilities_;
@@ -197,6 +206,9 @@ void TLogoAppForm::buildMenus() {
     SoundOnOff1->setCheckable(true);
     SoundOnOff1->setChecked(true);
     SetAlias1 = make(tools, tr("Set &Alias"), "SetAlias1", tr("Set camera alias"));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    make(help, tr("&Index"), "Index1", tr("Display main help file"));
+    make(help, tr("&About..."), "HelpAboutItem", tr("About the console"));
 
     connect(Refresh5, &QAction::triggered, this, &TLogoAppForm::OpenCameraExecute);
     connect(Closecamera1, &QAction::triggered, this, &TLogoAppForm::CloseCameraExecute);
@@ -384,6 +396,21 @@ void TLogoAppForm::CloseCameraExecute() {
     activateTab(0);
     MainPageControlChange();
     repaint();
+}
+
+void TLogoAppForm::playSound(const char* file) {
+    if (tools_) tools_->playSound(file);
+}
+
+void TLogoAppForm::refreshLaunchBoxes() {
+    if (launches_) launches_->refreshLaunchBoxes();
+}
+
+void TLogoAppForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Minimised, only the tray icon stays; its Restore brings the window back.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tools_)
+        QMetaObject::invokeMethod(this, [this] { tools_->minimiseToTray(); }, Qt::QueuedConnection);
 }
 
 void TLogoAppForm::closeCamera(int slot) {

@@ -21,6 +21,7 @@
 #include "platform/delay_service.h"
 #include "platform/device_io.h"
 #include "platform/dialog_service.h"
+#include "platform/shell_service.h"
 #include "platform/main_thread_calls.h"
 #include "platform/debug_output.h"
 #include "platform/registry_store.h"
@@ -37,6 +38,8 @@ namespace kestrom {
 
 class TCameraTab;
 class ConsoleFactory;
+class ConsoleLaunches;
+class ConsoleTools;
 class ConsoleUtilities;
 class ConsoleViewers;
 
@@ -50,6 +53,9 @@ struct ConsoleServices {
     // Tests put their shared memory under other names ("/<ns>KIIICommand", "/<ns>Kest3_1") so that
     // they never touch a running console's; empty for the real names.
     std::string sharedMemoryNamespace;
+    // Outside programs, the manual and the sounds; none: nothing is started, opened or played.
+    ShellService* shell = nullptr;
+    SoundPlayer* sounds = nullptr;
 };
 
 // Window message numbers the console dispatches.
@@ -79,6 +85,14 @@ public:
     ConsoleViewers& viewers() { return *viewers_; }
     ConsoleUtilities& utilities() { return *utilities_; }
     ConsoleFactory& factory() { return *factory_; }
+    ConsoleLaunches& launches() { return *launches_; }
+    ConsoleTools& tools() { return *tools_; }
+    ShellService* shell() const { return services_.shell; }
+    SoundPlayer* sounds() const { return services_.sounds; }
+    DelayService& delay() { return services_.delay; }
+    TRegUtil& regUtil() { return RegUtil1; }
+    // A camera tab's caption (the alias or the serial number).
+    void setCameraTabCaption(int slot, const QString& caption) { setTabCaption(slot, caption); }
     const std::string& sharedMemoryNamespace() const { return services_.sharedMemoryNamespace; }
     Acquisition& acquisition() { return acquisition_; }
     AcquisitionThreads& threads() { return threads_; }
@@ -134,7 +148,7 @@ public:
     void refreshCalibrateButtonColour() override;
     void setHourglass(bool on) override;
     void setCloseCameraEnabled(bool enabled) override;
-    void playSound(const char* /*file*/) override {}
+    void playSound(const char* file) override;
 
     void ShowConsoleBlock();
     void RefreshSettings();
@@ -142,6 +156,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -169,7 +184,7 @@ private:
     void FormPaint();
     void offerToSaveSettings() { setupFiles_->offerToSaveSettings(); }
     std::string cameraAlias(std::uint32_t serial);
-    void refreshLaunchBoxes() {}
+    void refreshLaunchBoxes();
 
     ConsoleServices services_;
     // Every box of the console goes through here: none blocks a subscriber's request or an ending console.
@@ -186,6 +201,8 @@ private:
     ConsoleViewers* viewers_ = nullptr;
     ConsoleUtilities* utilities_ = nullptr;
     ConsoleFactory* factory_ = nullptr;
+    ConsoleLaunches* launches_ = nullptr;
+    ConsoleTools* tools_ = nullptr;
     RegistryStore store_;
     TRegUtil RegUtil1;
     std::unique_ptr<SetupFiles> setupFiles_;

@@ -52,8 +52,7 @@ TViewWindow::TViewWindow(ViewerHost& host, QWidget* parent)
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
       clock_([] { return std::chrono::system_clock::now(); }) {
     setObjectName("ViewWindow");
-    setWindowTitle(QString::fromStdString("Kestrom III Viewer, " + host.tabCaption(cameraSlot_) +
-                                          " - " + serialText_));
+    retitle(host.tabCaption(cameraSlot_));
     resize(429, 560);
 
     VasprelHeader& h = *frame_->GetHeader();
@@ -99,6 +98,10 @@ TViewWindow::TViewWindow(ViewerHost& host, QWidget* parent)
 
     dataDirectory_ = readViewerSettings(host.registry(), serialText_, {}).dataPath;
     if (dataDirectory_.empty()) dataDirectory_ = host.defaultDataDirectory();
+}
+
+void TViewWindow::retitle(const std::string& tabCaption) {
+    setWindowTitle(QString::fromStdString("Kestrom III Viewer, " + tabCaption + " - " + serialText_));
 }
 
 TViewWindow::~TViewWindow() {

@@ -48,6 +48,8 @@ class TViewWindow : public QMainWindow {
     ~TViewWindow() override;
 
     int cameraSlot() const { return cameraSlot_; }
+    // The camera's tab has a new caption (its alias).
+    void retitle(const std::string& tabCaption);
     bool closing() const { return closing_; }
     Frame& frame() { return *frame_; }
     const FrameBlockBytes& frameBuffer() const { return frameBuffer_; }

@@ -34,6 +34,7 @@ void ConsoleFixture::start(std::vector<sim::CameraConfig> cameras) {
     config.deterministic = true;
     dialogs = ScriptedDialogs{};
     delay = InstantDelay{};
+    shell = RecordingShell{};
     driver = std::make_unique<sim::Driver>(config);
     startConsole();
 }
@@ -48,7 +49,7 @@ void ConsoleFixture::startConsole() {
         std::filesystem::create_directories(configFolder);
     }
     form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false, configFolder,
-                                                          "kt" + std::to_string(getpid()) + "_"});
+                                                          "kt" + std::to_string(getpid()) + "_", &shell, &shell});
 }
 
 void ConsoleFixture::TearDown() {

@@ -12,6 +12,7 @@
 #include "console/logo_app_form.h"
 #include "platform/delay_service.h"
 #include "platform/dialog_service.h"
+#include "platform/shell_service.h"
 #include "simulator/sim_driver.h"
 
 namespace kestrom::testing {
@@ -55,6 +56,7 @@ protected:
     std::unique_ptr<sim::Driver> driver;
     InstantDelay delay;
     ScriptedDialogs dialogs;
+    RecordingShell shell;   // programs started, documents opened, sounds played
     std::unique_ptr<TLogoAppForm> form;
     std::string configFolder;   // this test's user.reg and system.reg
 };
