@@ -49,7 +49,7 @@ void ConsoleFixture::startConsole() {
         std::filesystem::create_directories(configFolder);
     }
     form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false, configFolder,
-                                                          "kt" + std::to_string(getpid()) + "_", &shell, &shell});
+                                                          "kt" + std::to_string(getpid()) + "_", shellService, &shell});
 }
 
 void ConsoleFixture::TearDown() {

@@ -57,6 +57,7 @@ protected:
     InstantDelay delay;
     ScriptedDialogs dialogs;
     RecordingShell shell;   // programs started, documents opened, sounds played
+    ShellService* shellService = &shell;   // what the console starts programs with
     std::unique_ptr<TLogoAppForm> form;
     std::string configFolder;   // this test's user.reg and system.reg
 };

@@ -39,6 +39,9 @@ constexpr const char* kUsage =
     "  --socket PATH     the console's socket (default: the user's console)\n"
     "  --shm-prefix P    shared memory \"/<P>KIIICommand\", \"/<P>Kest3_<slot>\" (a console under test)\n"
     "  --help\n"
+    "Started by the console as its beam analysis program (\"Launch ORU\" or \"Launch M²\"), it is\n"
+    "given the console's command line instead: /KesTrom /<serial>; it then watches that camera and\n"
+    "ends when the console closes it.\n"
     "Without a console it waits for one. Exit status: 0 done, 1 timed out, 2 bad usage.\n";
 
 struct Options {
@@ -54,6 +57,7 @@ struct Options {
     int retryMs = 10000;
     std::string socket;
     std::string shmPrefix;
+    bool launched = false;  // by the console: its close ends the program
 };
 
 std::atomic<bool> interrupted{false};
@@ -79,6 +83,14 @@ std::optional<Options> parse(int argc, char** argv, bool& help) {
             return true;
         };
         long v = 0;
+        // The console's own command line for the programs it launches: "/KesTrom /<serial>".
+        if (arg == "/KesTrom" && i + 1 < argc && argv[i + 1][0] == '/' && number(argv[i + 1] + 1, v) && v >= 1 &&
+            v <= 65535) {
+            o.launched = true;
+            o.serial = static_cast<int>(v);
+            ++i;
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             help = true;
             return o;
@@ -168,6 +180,8 @@ public:
             }
             attached_ = false;
             nextAttempt_ = Clock::now();
+            // Launched by the console, the program goes when the console says so.
+            if (options_.launched && !leaving_) closedByConsole_ = true;
         };
         component_.OnKestOpen = [this](kestrom::TKesTrom3Subscriber& s) { announceAttached(s); };
         component_.OnCalibrateDone = [this](kestrom::TKesTrom3Subscriber&) {
@@ -244,6 +258,7 @@ private:
     }
 
     bool finished() const {
+        if (closedByConsole_) return true;
         if (!requested_ || calibrating_) return false;
         return options_.frames && frames_ >= *options_.frames;
     }
@@ -300,6 +315,7 @@ private:
     bool openRetrying_ = false;
     bool requested_ = false;
     bool calibrating_ = false;
+    bool closedByConsole_ = false;
     long frames_ = 0;
     Clock::time_point nextAttempt_{};
     Clock::time_point lastProgress_{};
