@@ -9,7 +9,7 @@ namespace kestrom {
 
 TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent) {
     setObjectName("PasswordDlg");
-    setWindowTitle("Password");
+    setWindowTitle("Password Dialog");
     auto* layout = new QVBoxLayout(this);
     auto* warning = new QLabel(
         "Warning! do not attempt to enter priviliged mode unless you are an authorized user!             Enter "
