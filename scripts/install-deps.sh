@@ -11,6 +11,7 @@ packages=(
   fonts-dejavu-core
   poppler-utils
   qt6-multimedia-dev
+  dpkg-dev lintian desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

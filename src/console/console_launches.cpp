@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QLineEdit>
 
 #include <unistd.h>
@@ -194,7 +193,9 @@ void ConsoleLaunches::viewThermal() {
                            BoxIcon::Warning);
     }
 
-    std::string name = QDir::tempPath().toStdString() + "/K3TXXXXXX";
+    // The temporary folder as the user set it; one that is not there is an error, not another folder.
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/K3TXXXXXX";
     const int fd = mkstemp(name.data());
     if (fd < 0) {
         hourglass.reset();

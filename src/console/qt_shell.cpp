@@ -17,7 +17,9 @@ bool QtShell::startProgram(const std::string& program, const std::vector<std::st
         error = "The program \"" + program + "\" does not exist.";
         return false;
     }
-    if (!file.isFile() || !file.isExecutable()) {
+    // The permission bits, not access(): for root every file would pass.
+    const bool executable = file.permissions() & (QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther);
+    if (!file.isFile() || !executable) {
         error = "\"" + program + "\" is not a program.";
         return false;
     }

@@ -12,6 +12,10 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "console/about_box.h"
@@ -21,6 +25,7 @@
 #include "console/console_tools.h"
 #include "console/core/registry_keys.h"
 #include "console/password_dialog.h"
+#include "console/qt_shell.h"
 #include "console_fixture.h"
 
 namespace kestrom::testing {
@@ -92,6 +97,36 @@ TEST_F(ConsoleTools, TheThermalViewerGetsTheSetupFileSerialAndTemperatureFileAls
         EXPECT_TRUE(form->state().tabChangeAllowed);
         TearDown();
     }
+}
+
+TEST_F(ConsoleTools, ATemporaryFolderThatIsNotThereIsSaidAndTheViewerIsNotStarted) {
+    start({thermalCamera({20})});
+    showTab(1);
+    registerProgram(kKestromKey, "K3TVIEW", "/opt/thermal/viewer");
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    setenv("TMPDIR", (configFolder + "/no-such-folder").c_str(), 1);
+    tab()->ViewButton->click();
+    if (saved.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", saved.c_str(), 1);
+    EXPECT_EQ(boxesWith("Unable to create temporary file."), 1u);
+    EXPECT_TRUE(shell.started.empty());
+}
+
+TEST(QtShell, APathThatIsNoProgramIsRefusedWithItsReason) {
+    QtShell shell;
+    std::string error;
+    EXPECT_FALSE(shell.startProgram("/no/such/program", {}, error));
+    EXPECT_EQ(error, "The program \"/no/such/program\" does not exist.");
+    const std::string text = (std::filesystem::temp_directory_path() / ("kestrom-not-a-program-" + std::to_string(getpid()))).string();
+    std::ofstream(text) << "just text\n";
+    std::filesystem::permissions(text, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_FALSE(shell.startProgram(text, {}, error));
+    EXPECT_EQ(error, "\"" + text + "\" is not a program.");
+    std::filesystem::remove(text);
+    EXPECT_FALSE(shell.startProgram("/tmp", {}, error));
+    QtSoundPlayer sounds;
+    EXPECT_FALSE(sounds.play("/no/such/Good.wav", error));
+    EXPECT_EQ(error, "The sound file \"/no/such/Good.wav\" cannot be read.");
 }
 
 TEST_F(ConsoleTools, AnUnregisteredThermalViewerOrOruPcIsSaidAndStartsNothing) {
