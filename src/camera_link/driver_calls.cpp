@@ -95,8 +95,8 @@ bool DriverCalls::blockRequest(const Request& request, void* buffer, std::uint32
     if (device == kNoDevice) return false;
     int error = 0;
     if (control(device, request.code, buffer, length, error)) return true;
-    if (failure == BlockFailure::Console) {
-        failCurrent("", request.name, error, true);
+    if (failure == BlockFailure::Console || failure == BlockFailure::KeepPath) {
+        failCurrent("", request.name, error, failure == BlockFailure::Console);
     } else if (failure == BlockFailure::Upload) {
         failCurrentWithLine(std::string(request.name) + " failed. " + systemErrorText(error), true);
     } else {

@@ -26,6 +26,7 @@ public:
 enum class BlockFailure {
     Console,        // slot number, name, text; closes and lets discovery reopen
     Maintenance,    // no slot number; closes and keeps DevicePath
+    KeepPath,       // slot number, name, text; closes and keeps DevicePath (the thermal viewer's table)
     Upload,         // "<name> failed. " and the text; closes and lets discovery reopen
 };
 

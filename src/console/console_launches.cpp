@@ -172,10 +172,10 @@ void ConsoleLaunches::viewThermal() {
 
     form_.acquisition().SuspendAcquisition();
     std::vector<std::uint8_t> buffer(kThermalTableBytes, 0);
-    if (!form_.calls().maintenanceRequest(req::GetPulseGainMap, slot, buffer.data(),
-                                          static_cast<std::uint32_t>(buffer.size()))) {
-        // The request's line is written and the camera closed (its DevicePath stays).
-        form_.acquisition().ResumeAcquisition();
+    if (!form_.calls().blockRequest(req::GetPulseGainMap, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+                                    BlockFailure::KeepPath)) {
+        // The request's line is written and the camera closed; its DevicePath stays, so it is not
+        // opened again until "&Open cameras".
         return;
     }
     form_.acquisition().ResumeAcquisition();

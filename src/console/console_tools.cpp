@@ -21,6 +21,11 @@
 #include "viewer/view_window.h"
 
 namespace kestrom {
+namespace {
+
+constexpr const char* kHelpFileManual = "index.html";
+
+}  // namespace
 
 std::string consoleDataFolder() {
     const QString installed = QCoreApplication::applicationDirPath() + "/../share/kestrom3";
@@ -133,7 +138,8 @@ void ConsoleTools::HelpAbout1Execute() {
     runModal_(box);
 }
 
-std::string ConsoleTools::manualPath() const { return consoleDataFolder() + "/manual/index.html"; }
+// The application's help file "K3HELP.CHM" is, on this system, the HTML manual.
+std::string ConsoleTools::manualPath() const { return consoleDataFolder() + "/manual/" + kHelpFileManual; }
 
 void ConsoleTools::Index1Click() {
     const std::string path = manualPath();

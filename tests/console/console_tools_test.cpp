@@ -14,6 +14,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +28,8 @@
 #include "console/core/registry_keys.h"
 #include "console/password_dialog.h"
 #include "console/qt_shell.h"
+#include "camera_records/requests.h"
+#include "platform/device_io.h"
 #include "console_fixture.h"
 
 namespace kestrom::testing {
@@ -109,6 +113,18 @@ TEST_F(ConsoleTools, ATemporaryFolderThatIsNotThereIsSaidAndTheViewerIsNotStarte
     tab()->ViewButton->click();
     if (saved.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", saved.c_str(), 1);
     EXPECT_EQ(boxesWith("Unable to create temporary file."), 1u);
+    EXPECT_TRUE(shell.started.empty());
+}
+
+TEST_F(ConsoleTools, AFailedTableReadClosesTheCameraKeepsItsPathAndStartsNothing) {
+    start({thermalCamera({20})});
+    showTab(1);
+    registerProgram(kKestromKey, "K3TVIEW", "/opt/thermal/viewer");
+    driver->failNextRequest(0, req::GetPulseGainMap.code, EIO);
+    tab()->ViewButton->click();
+    EXPECT_TRUE(historyHas("1 IOCTL_SPC_GET_PULSE_GAIN_MAP. " + systemErrorText(EIO)));
+    EXPECT_FALSE(form->state().slots[1].hasDevice());
+    EXPECT_FALSE(form->state().slots[1].DevicePath.empty());
     EXPECT_TRUE(shell.started.empty());
 }
 
