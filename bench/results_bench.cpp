@@ -16,6 +16,7 @@
 #include "platform/dialog_service.h"
 #include "results_test_support.h"
 #include "viewer/core/beam_2d.h"
+#include "viewer/core/beam_3d.h"
 #include "viewer/core/pal.h"
 #include "viewer/core/results.h"
 #include "viewer/surface.h"
@@ -101,6 +102,23 @@ void lutFill(benchmark::State& state) {
     }
 }
 
+// A new frame into the 3-D view and drawn: its vertex grid built, the wires, then the underlay,
+// into a 500 x 500 picture at the default rotation and tilt.
+void render3d(benchmark::State& state) {
+    auto frame = beamFrame();
+    TBeam3D view;
+    view.SetClientSize(500, 500);
+    view.SetShowImage(true);
+    view.SetPalette(TPal::CreatePalette(0));
+    for (auto _ : state) {
+        view.SetFrame(frame.get());
+        view.render();
+        benchmark::DoNotOptimize(view.bitmap().pixels.data());
+        benchmark::ClobberMemory();
+    }
+    if (view.grid().vertices.size() != 124u * 124u) state.SkipWithError("the grid is not 124 x 124");
+}
+
 // What the viewer does with each frame it shows: the results, then the surface with the image,
 // crosshair, aperture, cursor and profiles, results text and colour bar composed into its
 // 500 x 500 off-screen image.
@@ -135,6 +153,7 @@ int main(int argc, char** argv) {
     bench::registerRepeated("compute", compute, kIterations, kRuns);
     bench::registerRepeated("lut_fill", lutFill, kIterations, kRuns);
     bench::registerRepeated("frame_to_pixels", frameToPixels, kIterations / 4, kRuns);
+    bench::registerRepeated("render3d", render3d, kIterations / 4, kRuns);
     // The two benches' repetitions take turns, so that a change of the machine's load falls on
     // both figures of the ratio alike.
     std::vector<char*> args(argv, argv + argc);
@@ -144,12 +163,13 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
     bench::MedianFigures figures("results_bench");
     benchmark::RunSpecifiedBenchmarks(&figures);
-    if (figures.failed || figures.micros.size() != 4) return 1;
+    if (figures.failed || figures.micros.size() != 5) return 1;
     const double raw = figures.micros["raw_kernel"], computed = figures.micros["compute"];
     std::printf("raw_kernel_us: %.2f\n", raw);
     std::printf("compute_us: %.2f\n", computed);
     std::printf("compute_over_raw_kernel: %.2f\n", computed / raw);
     std::printf("lut_fill_us: %.2f\n", figures.micros["lut_fill"]);
     std::printf("frame_to_pixels_us: %.2f\n", figures.micros["frame_to_pixels"]);
+    std::printf("render3d_us: %.2f\n", figures.micros["render3d"]);
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "viewer/core/beam_3d.h"
 #include "viewer/core/color_bar.h"
 #include "viewer/core/palette_choice.h"
 #include "viewer/qt_beam_canvas.h"
@@ -37,7 +38,7 @@ std::string energyUnitsText(TEnergyUnits units) {
 }
 
 TSurface::TSurface(QWidget* parent)
-    : QWidget(parent), view2D_(std::make_unique<TBeam2D>()), view3D_(std::make_unique<TBeam>()) {
+    : QWidget(parent), view2D_(std::make_unique<TBeam2D>()), view3D_(std::make_unique<TBeam3D>()) {
     view_ = view2D_.get();
     // The units the calibration starts in; every units text begins with its space.
     unitsText_ = energyUnitsText(energyUnits_);

@@ -277,6 +277,17 @@ INSTANTIATE_TEST_SUITE_P(
                       s.SetScaleBase(2000);
                       s.SetShow(kShowCrosshair, false);
                       s.SetCurrentFrame(0);
+                  }},
+        // The 3-D view at its default rotation and tilt, and turned and raised with its bars.
+        ImageCase{"beam_3d", [](TSurface& s) { s.SetShow3D(true); }},
+        ImageCase{"beam_3d_rotated_135_tilted_60",
+                  [](TSurface& s) {
+                      s.SetShow3D(true);
+                      s.SetShow(kShowColour, false);
+                      TBeam& view = const_cast<TBeam&>(s.beamView());
+                      view.HorzScrollBarChange(135);
+                      view.VertScrollBarChange(60);
+                      s.SetCurrentFrame(0);
                   }}),
     [](const ::testing::TestParamInfo<ImageCase>& param) { return std::string(param.param.name); });
 
