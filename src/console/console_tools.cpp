@@ -21,12 +21,6 @@
 #include "viewer/view_window.h"
 
 namespace kestrom {
-namespace {
-
-constexpr const char* kHelpFileManual = "index.html";
-
-}  // namespace
-
 std::string consoleDataFolder() {
     const QString installed = QCoreApplication::applicationDirPath() + "/../share/kestrom3";
     if (QFileInfo(installed + "/sounds").isDir()) return QDir(installed).absolutePath().toStdString();
@@ -139,7 +133,7 @@ void ConsoleTools::HelpAbout1Execute() {
 }
 
 // The application's help file "K3HELP.CHM" is, on this system, the HTML manual.
-std::string ConsoleTools::manualPath() const { return consoleDataFolder() + "/manual/" + kHelpFileManual; }
+std::string ConsoleTools::manualPath() const { return consoleDataFolder() + "/manual/index.html"; }
 
 void ConsoleTools::Index1Click() {
     const std::string path = manualPath();

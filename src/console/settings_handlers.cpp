@@ -213,7 +213,7 @@ void TSettingsPanel::ExposureTime1KeyDown() {
     std::string text = tab()->ExposureTime->text().toStdString();
     auto value = parseInteger(text);
     if (!value) {
-        showError("'" + text + "' is not a valid integer value.");
+        showError(notAnIntegerText(text));
         return;
     }
     SetExposureTime(*value);
@@ -246,7 +246,7 @@ void TSettingsPanel::GainFactor1KeyDown() {
     std::string typed = t->GainFactor->text().toStdString();
     auto value = parseDecimal(typed);
     if (!value) {
-        showError("'" + typed + "' is not a valid floating point value.");
+        showError(notADecimalText(typed));
         return;
     }
     GainTable table = gainTableFor(methodCopy_, state_.factory, state_.history, 0);

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "camera_records/requests.h"
+#include "console/core/number_text.h"
 #include "console/hourglass.h"
 #include "maintenance/core/bad_pixel_map.h"
 #include "maintenance/ok_help_right_dlg.h"
@@ -128,7 +129,7 @@ void TOKHelpRightDlg::BitBtn4Click() {
     std::istringstream in(read.data);
     const std::optional<std::string> bad = readBadPixelFile(in, badPixels_, kMaxLoadedPoints);
     badPixelsChanged();
-    if (bad) showConversionError("'" + *bad + "' is not a valid integer value.");
+    if (bad) showConversionError(notAnIntegerText(*bad));
 }
 
 void TOKHelpRightDlg::BitBtn2Click() {

@@ -151,8 +151,8 @@ void TOKHelpRightDlg::buildControls() {
     BitBtn3 = named(new QPushButton("Send Map"), "BitBtn3", "Write the bad pixel map to the camera");
     BitBtn1 = named(new QPushButton("Clear Map"), "BitBtn1", "Remove every bad pixel from the map");
     BitBtn6 = named(new QPushButton("Show Map"), "BitBtn6", "Mark the bad pixels on the image");
-    const QPushButton* order[] = {BitBtn4, BitBtn5, BitBtn2, BitBtn3, BitBtn1, BitBtn6};
-    for (int i = 0; i < 6; ++i) pixelGrid->addWidget(const_cast<QPushButton*>(order[i]), i / 2, i % 2);
+    QPushButton* const order[] = {BitBtn4, BitBtn5, BitBtn2, BitBtn3, BitBtn1, BitBtn6};
+    for (int i = 0; i < 6; ++i) pixelGrid->addWidget(order[i], i / 2, i % 2);
     CorrectingPixels = named(new QCheckBox("Correct pixels prior to showing"), "CorrectingPixels",
                              "Repair the bad pixels in software before showing the image");
     pixelGrid->addWidget(CorrectingPixels, 3, 0, 1, 2);
@@ -183,9 +183,9 @@ void TOKHelpRightDlg::buildControls() {
     LoadGainMapButton = named(new QPushButton("Load Table"), "LoadGainMapButton", "Load the gain map from a file");
     SaveGainMapButton = named(new QPushButton("Save Table"), "SaveGainMapButton", "Save the gain map to a file");
     BitBtn7 = named(new QPushButton("Set Default "), "BitBtn7", "Set every gain to 1.0");
-    const QPushButton* gainOrder[] = {CalculateGainButton, BitBtn7, GetGainFromCameraButton, SendGainToCameraButton,
+    QPushButton* const gainOrder[] = {CalculateGainButton, BitBtn7, GetGainFromCameraButton, SendGainToCameraButton,
                                       LoadGainMapButton, SaveGainMapButton};
-    for (int i = 0; i < 6; ++i) gainGrid->addWidget(const_cast<QPushButton*>(gainOrder[i]), i / 2, i % 2);
+    for (int i = 0; i < 6; ++i) gainGrid->addWidget(gainOrder[i], i / 2, i % 2);
     SoftwareGain = named(new QCheckBox("Software correct gain prior to showing"), "SoftwareGain",
                          "Apply the gain map in software before showing the image");
     gainGrid->addWidget(SoftwareGain, 3, 0, 1, 2);

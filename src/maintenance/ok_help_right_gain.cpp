@@ -123,7 +123,7 @@ std::optional<std::int16_t> typedEntry(QLineEdit* edit, const std::function<void
     const std::string text = edit->text().toStdString();
     const std::optional<double> gain = parseDecimal(text);
     if (!gain) {
-        error("'" + text + "' is not a valid floating point value.");
+        error(notADecimalText(text));
         return std::nullopt;
     }
     return gainEntryFromTyped(*gain);

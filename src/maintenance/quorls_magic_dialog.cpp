@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "camera_records/requests.h"
+#include "console/core/number_text.h"
 #include "console/core/reg_util.h"
 #include "console/hourglass.h"
 
@@ -331,7 +332,7 @@ bool TQuorlsMagicDialog::buildRecord() {
     DetectorGrade->setText(q(f.detectorGrade));
     DetectorDie->setText(q(f.detectorDie));
     if (!bad) return true;
-    host_.dialogs().messageBox("Quorl's Magic Dialog", "'" + *bad + "' is not a valid integer value.", BoxButtons::Ok,
+    host_.dialogs().messageBox("Quorl's Magic Dialog", notAnIntegerText(*bad), BoxButtons::Ok,
                                BoxIcon::Error);
     return false;
 }

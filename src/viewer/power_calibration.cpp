@@ -70,7 +70,7 @@ void applyPowerCalibration(const TPowerCalibration& dialog, bool accepted, TSurf
     const std::optional<double> energy = parseDecimal(text);
     if (!energy) {
         dialogs.messageBox("Kestrom III Control Console",
-                           "'" + text + "' is not a valid floating point value.", BoxButtons::Ok,
+                           notADecimalText(text), BoxButtons::Ok,
                            BoxIcon::Error);
         return;
     }

@@ -16,6 +16,13 @@ std::optional<double> parseDecimal(const std::string& text);
 
 std::string formatFixed(double value, int decimals);
 
+// The standard conversion errors: "'<text>' is not a valid integer value." and the same for a
+// floating point value.
+inline std::string notAnIntegerText(const std::string& text) { return "'" + text + "' is not a valid integer value."; }
+inline std::string notADecimalText(const std::string& text) {
+    return "'" + text + "' is not a valid floating point value.";
+}
+
 // A rate in Hz from a period in microseconds, "%.2f"; notPositive is shown for a period <= 0.
 std::string rateFromPeriod(int periodMicroseconds, const std::string& notPositive);
 // The period in microseconds for a rate typed in Hz, truncated toward zero; nothing for 0 or a

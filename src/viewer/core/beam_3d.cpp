@@ -96,8 +96,6 @@ void TBeam3D::SetFrame(Frame* frame) {
     CreateVertex();
 }
 
-void TBeam3D::Resize() { TBeam::Resize(); }
-
 void TBeam3D::SetZoom(int level) {
     TBeam::SetZoom(level);
     CreateVertex();

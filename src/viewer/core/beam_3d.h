@@ -22,7 +22,6 @@ class TBeam3D : public TBeam {
     void VertScrollBarChange(int position) override;
     void Paint() override;
     void AssignFrom(const TBeam& other) override;
-    void Resize() override;
 
     void MouseDown(int x, int y) override;
     void MouseMove(int x, int y) override;
