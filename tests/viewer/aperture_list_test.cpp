@@ -78,3 +78,39 @@ TEST(WholeFrameAperture, EveryRowWhole) {
 
 }  // namespace
 }  // namespace kestrom
+
+namespace kestrom {
+namespace {
+
+// A turned ellipse's rows hold exactly the pixel positions inside it; a turn of a half circle
+// gives the ellipse unturned.
+TEST(TurnedEllipse, RowsHoldThePixelsInsideTheTurnedEllipse) {
+    const double pi = std::acos(-1.0);
+    for (const ApertureStruct& a :
+         {ApertureStruct{30.3, 20.7, 40, 12, pi / 6}, ApertureStruct{30.1, 19.6, 40, 12, -pi / 4},
+          ApertureStruct{10.5, 35.2, 9, 30, 1.2}, ApertureStruct{5, 5, 3, 1, 2.9}}) {
+        const auto rows = ellipseRows(a, 64);
+        ASSERT_TRUE(rows);
+        const double c = std::cos(a.angle), s = std::sin(a.angle);
+        std::vector<Row> expected;
+        for (int r = 0; r < 64; ++r) {
+            int first = 1000, last = -1;
+            for (int x = -40; x < 100; ++x) {
+                const double dx = x - a.centerX, dy = r - a.centerY;
+                const double u = (dx * c + dy * s) / (a.extentX / 2);
+                const double v = (-dx * s + dy * c) / (a.extentY / 2);
+                if (u * u + v * v > 1) continue;
+                first = std::min(first, std::max(x, 0));
+                last = std::max(last, x);
+            }
+            if (last >= 0) expected.push_back({r, first, last});
+        }
+        EXPECT_EQ(rowsOf(*rows), expected) << a.angle;
+    }
+    ApertureStruct unturned{30.3, 20.7, 40, 12, 0}, halfTurn = unturned;
+    halfTurn.angle = pi;
+    EXPECT_EQ(rowsOf(*ellipseRows(halfTurn, 64)), rowsOf(*ellipseRows(unturned, 64)));
+}
+
+}  // namespace
+}  // namespace kestrom

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "results_test_support.h"
+#include "second_moment_cases.h"
+#include "viewer/core/second_moment_record.h"
 #include "viewer/core/knife_edge.h"
 
 namespace kestrom {
@@ -646,6 +649,80 @@ TEST_F(ResultsTest, FrameArrayCountsTheFramesAfterTheFirst) {
     set(*a, 10, 20, 1000);
     results.SetFrame(a.get());
     EXPECT_EQ(a->GetHeader()->PeakLocx, 10);
+}
+
+// The second-moment method: the centroid and widths are the second moments', the aperture is
+// turned with the beam's axes, and the header records the method in the fields the format leaves
+// unused; the knife edge afterwards gives exactly what a fresh evaluation gives and clears the
+// record, while another writer's bytes there are carried.
+TEST_F(ResultsTest, SecondMomentMethodSetsTheWidthsTurnsTheApertureAndRecordsItself) {
+    auto frame = liveFrame();
+    const std::vector<std::int16_t> pixels =
+        test::turnedBeamPixels({"40 x 16 at 30", 40, 16, 30}, {100, 0});
+    std::copy(pixels.begin(), pixels.end(), frame->data());
+    const VasprelHeader fresh = *frame->GetHeader();
+    VasprelHeader& h = *frame->GetHeader();
+
+    results.SetWidthMethod(WidthMethod::SecondMoment);
+    results.Compute(frame.get());
+    const SecondMomentWidths& w = results.secondMoment();
+    EXPECT_NEAR(w.azimuthDegrees(), 30, 0.01);
+    EXPECT_EQ(h.Centroidx, w.centroidX);
+    EXPECT_EQ(h.Centroidy, w.centroidY);
+    EXPECT_EQ(h.BeamWidthx, w.widthX);
+    EXPECT_EQ(h.BeamWidthy, w.widthY);
+    EXPECT_EQ(h.Diameter, (w.widthX + w.widthY) / 2);
+    EXPECT_EQ(h.Major, 2 * w.widthX);
+    EXPECT_EQ(h.Minor, 2 * w.widthY);
+    EXPECT_NEAR(results.aperture().angle, w.azimuthRadians, 1e-12);
+    EXPECT_EQ(h.unused284, kSecondMomentTag);
+    EXPECT_EQ(h.Mean, w.azimuthDegrees());
+    const std::optional<RecordedSecondMoment> recorded = recordedSecondMoment(h);
+    ASSERT_TRUE(recorded);
+    EXPECT_EQ(recorded->major, w.major);
+    EXPECT_EQ(recorded->azimuthDegrees, w.azimuthDegrees());
+    EXPECT_NEAR(recorded->ellipticity, 0.4, 0.001);
+    // The turned aperture holds the beam's far end along its major axis, which an unturned
+    // ellipse of the same extents would leave out.
+    const double far = 0.9 * w.major, turn = w.azimuthRadians;
+    const int column = static_cast<int>(std::lround(w.centroidX + far * std::cos(turn)));
+    const int row = static_cast<int>(std::lround(w.centroidY + far * std::sin(turn)));
+    bool held = false;
+    for (const ApertureTriplet& t : results.apertureList())
+        held = held || (t.row == row && t.first <= column && column <= t.last);
+    EXPECT_TRUE(held);
+
+    results.SetWidthMethod(WidthMethod::KnifeEdge);
+    results.Compute(frame.get());
+    ScriptedDialogs otherDialogs;
+    TResults knifeEdge(otherDialogs);
+    auto again = liveFrame();
+    std::copy(pixels.begin(), pixels.end(), again->data());
+    *again->GetHeader() = fresh;
+    knifeEdge.Compute(again.get());
+    EXPECT_EQ(std::memcmp(&h, again->GetHeader(), sizeof h), 0);
+    EXPECT_FALSE(recordedSecondMoment(h));
+
+    h.unused284 = 5;
+    h.Mean = 1.5;
+    results.Compute(frame.get());
+    EXPECT_EQ(h.unused284, 5);
+    EXPECT_EQ(h.Mean, 1.5);
+}
+
+// A header from a file may say anything in the fields the record reads.
+TEST_F(ResultsTest, ARecordOfNoNumbersReadsAsNoWidths) {
+    VasprelHeader h{};
+    h.unused284 = kSecondMomentTag;
+    h.BeamWidthx = std::nan("");
+    h.BeamWidthy = -3;
+    h.Mean = std::numeric_limits<double>::infinity();
+    const std::optional<RecordedSecondMoment> r = recordedSecondMoment(h);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->major, 0);
+    EXPECT_EQ(r->ellipticity, 0);
+    EXPECT_EQ(r->azimuthDegrees, 0);
+    EXPECT_FALSE(r->round);
 }
 
 }  // namespace

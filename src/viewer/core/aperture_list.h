@@ -8,12 +8,14 @@
 
 namespace kestrom {
 
-// Centre and extents of the automatic aperture, in pixels; the extents are full axes.
+// Centre and extents of the automatic aperture, in pixels; the extents are full axes. extentX
+// lies along the direction turned by angle from +x toward +y (radians), extentY across it.
 struct ApertureStruct {
     double centerX = 0;
     double centerY = 0;
     double extentX = 0;
     double extentY = 0;
+    double angle = 0;
 };
 
 // One row of an aperture: its pixels first..last (both included).
@@ -29,8 +31,8 @@ using ApertureList = std::vector<ApertureTriplet>;
 // Every row of a width x height frame, whole.
 ApertureList wholeFrameAperture(int width, int height);
 
-// The pixel rows of the axis-aligned ellipse with the aperture's centre and half its extents as
-// semi-axes, from row 0 down; rows with no covered pixel position are left out. Nothing when
+// The pixel rows of the ellipse with the aperture's centre, half its extents as semi-axes and its
+// turn, from row 0 down; rows with no covered pixel position are left out. Nothing when
 // the list's memory cannot be had.
 std::optional<ApertureList> ellipseRows(const ApertureStruct& aperture, int height);
 

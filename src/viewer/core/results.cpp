@@ -10,6 +10,7 @@
 #include <new>
 
 #include "viewer/core/knife_edge.h"
+#include "viewer/core/second_moment_record.h"
 
 namespace kestrom {
 namespace {
@@ -99,6 +100,7 @@ void TResults::SetFrameArray(Frame* const* frames) {
 
 void TResults::Compute(Frame* frame) {
     aperture_ = {};
+    secondMoment_ = {};
     valleyLocation_ = {};
     std::memset(reinterpret_cast<unsigned char*>(&results_) + kResultsBegin, 0,
                 kResultsEnd - kResultsBegin);
@@ -124,6 +126,9 @@ void TResults::Compute(Frame* frame) {
     scale_ = countScale(header->PixelBits);
     mmPerPixelX_ = mmPerPixel(header->PixelHScale, header->CaptureResolution);
     mmPerPixelY_ = mmPerPixel(header->PixelVScale, header->CaptureResolution);
+    // The second moments come from the whole frame and their own window, before any aperture.
+    if (widthMethod_ == WidthMethod::SecondMoment)
+        secondMoment_ = secondMomentWidths(data_, width_, height_);
 
     narrowable_ = false;
     AperEndPointList();
@@ -132,7 +137,8 @@ void TResults::Compute(Frame* frame) {
         narrowable_ ? narrowedHistograms(peak, minimum) : Histograms(peak, minimum);
     valleyLocation_ = minimum;
     Quant(peak, minimum);
-    if (results_.ApertureTotal > 0) BeamWidths();
+    // The second moments do not come from the aperture's sums: they stand whatever it holds.
+    if (results_.ApertureTotal > 0 || widthMethod_ == WidthMethod::SecondMoment) BeamWidths();
     Bloom();
     writeInto(*header);
 }
@@ -145,6 +151,10 @@ void TResults::writeInto(VasprelHeader& header) const {
     header.CenterYLoc = aperture_.centerY;
     header.Major = aperture_.extentX;
     header.Minor = aperture_.extentY;
+    if (widthMethod_ == WidthMethod::SecondMoment)
+        recordSecondMoment(header, secondMoment_);
+    else
+        clearSecondMomentRecord(header);
 }
 
 void TResults::AperEndPointList() {
@@ -154,8 +164,12 @@ void TResults::AperEndPointList() {
     Quant(wholeFramePeak_, wholeFrameMinimum_);
     if (results_.ApertureTotal <= 0) return;
     BeamWidths();
+    const double turn = widthMethod_ == WidthMethod::SecondMoment
+                            ? xAxisTurn(secondMoment_.azimuthRadians, results_.BeamWidthx,
+                                        results_.BeamWidthy)
+                            : 0;
     aperture_ = {results_.Centroidx, results_.Centroidy, kApertureScale * results_.BeamWidthx,
-                 kApertureScale * results_.BeamWidthy};
+                 kApertureScale * results_.BeamWidthy, turn};
     if (!(aperture_.extentX > 0 && aperture_.extentY > 0)) return;
     std::optional<ApertureList> region = GetRegion(aperture_);
     if (!region) return;
@@ -404,7 +418,18 @@ void TResults::BeamWidths() {
         case WidthMethod::KnifeEdge:
             KnifeEdge();
             break;
+        case WidthMethod::SecondMoment:
+            SecondMoment();
+            break;
     }
+}
+
+void TResults::SecondMoment() {
+    results_.Centroidx = secondMoment_.centroidX;
+    results_.Centroidy = secondMoment_.centroidY;
+    results_.BeamWidthx = secondMoment_.widthX;
+    results_.BeamWidthy = secondMoment_.widthY;
+    results_.Diameter = (secondMoment_.widthX + secondMoment_.widthY) * 0.5;
 }
 
 void TResults::KnifeEdge() {

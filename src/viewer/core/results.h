@@ -10,16 +10,18 @@
 
 #include "platform/dialog_service.h"
 #include "viewer/core/aperture_list.h"
+#include "viewer/core/second_moment_widths.h"
 #include "viewer/core/value_histogram.h"
 #include "viewer/core/vasprel_frame.h"
 #include "viewer/core/vasprel_header.h"
 
 namespace kestrom {
 
-// How the beam widths are taken from the aperture's profile sums; the knife edge is the viewer's.
-// Each method is one step beside KnifeEdge that sets BeamWidthx, BeamWidthy and Diameter, so
-// Compute and the aperture placement call whichever is chosen without knowing which.
-enum class WidthMethod { KnifeEdge };
+// How the beam widths are taken; the knife edge (from the aperture's profile sums) is the
+// viewer's default. Each method is one step beside KnifeEdge that sets BeamWidthx, BeamWidthy and
+// Diameter, so Compute and the aperture placement call whichever is chosen without knowing which.
+// The second moments also set the centroid, and turn the aperture with the beam's axes.
+enum class WidthMethod { KnifeEdge, SecondMoment };
 
 struct PixelPosition {
     int column = 0;
@@ -49,6 +51,8 @@ class TResults {
     const VasprelHeader& results() const { return results_; }
     const ApertureStruct& aperture() const { return aperture_; }
     const ApertureList& apertureList() const { return apertureList_; }
+    // The second-moment results of the last Compute; zeros with the knife edge.
+    const SecondMomentWidths& secondMoment() const { return secondMoment_; }
     // Where the minimum of the last aperture lies; the header keeps only its value.
     PixelPosition valleyLocation() const { return valleyLocation_; }
     bool buffersReady() const { return histogram_ != nullptr; }
@@ -92,6 +96,7 @@ class TResults {
                                                 std::int64_t target);
     void BeamWidths();
     void KnifeEdge();
+    void SecondMoment();
     std::optional<ApertureList> GetRegion(const ApertureStruct& aperture);
     void Bloom();
 
@@ -120,6 +125,7 @@ class TResults {
     int seriesFrames_ = 0;
     bool automaticAperture_ = true;
     WidthMethod widthMethod_ = WidthMethod::KnifeEdge;
+    SecondMomentWidths secondMoment_;
 
     std::unique_ptr<ValueHistogram> histogram_;
     std::vector<std::int32_t> columnSums_;

@@ -1,0 +1,293 @@
+// The second-moment widths of a frame. Every row of the window keeps its exact integer sums
+// (value, value x column, value x column², about the frame's middle column); a new window only
+// sums the columns that entered or left a row, or the row afresh where that is shorter. The
+// ground is taken off in closed form afterwards, so no pass converts a pixel.
+#include "viewer/core/second_moment_widths.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "viewer/core/moment_row_sums.h"
+
+namespace kestrom {
+namespace {
+
+// Moments about the frame's middle pixel: m00, m10, m01, m20, m11, m02, exact.
+struct Moments {
+    std::int64_t m[6] = {};
+
+    void addRow(const RowSums& s, std::int64_t dy) {
+        m[0] += s.s0;
+        m[1] += s.s1;
+        m[2] += dy * s.s0;
+        m[3] += s.s2;
+        m[4] += dy * s.s1;
+        m[5] += dy * dy * s.s0;
+    }
+};
+
+// The window's rows, each with its columns and their sums, of the values and of the window
+// itself (every pixel 1).
+class WindowRows {
+  public:
+    WindowRows(const std::int16_t* pixels, int width, int height)
+        : pixels_(pixels), width_(width), height_(height),
+          rows_(static_cast<std::size_t>(height)), middle_{width / 2, height / 2} {}
+
+    void setWholeFrame() {
+        for (int r = 0; r < height_; ++r) set(r, {0, width_ - 1});
+        top_ = 0;
+        bottom_ = height_ - 1;
+    }
+
+    // The rows of window.span from top to bottom; every other row empty.
+    void setWindow(const RectangleRows& window, int top, int bottom) {
+        top = std::max(top, 0);
+        bottom = std::min(bottom, height_ - 1);
+        for (int r = std::min(top, top_); r <= std::max(bottom, bottom_); ++r)
+            set(r, r >= top && r <= bottom ? window.span(r) : ColumnSpan{0, -1});
+        top_ = top;
+        bottom_ = bottom;
+    }
+
+    void moments(Moments& values, Moments& area) const {
+        values = area = {};
+        for (int r = top_; r <= bottom_; ++r) {
+            const Row& row = rows_[static_cast<std::size_t>(r)];
+            values.addRow(row.values, r - middle_.y);
+            area.addRow(row.area, r - middle_.y);
+        }
+    }
+
+    double middleX() const { return middle_.x; }
+    double middleY() const { return middle_.y; }
+
+  private:
+    struct Row {
+        ColumnSpan span{0, -1};
+        RowSums values;
+        RowSums area;
+    };
+
+    void set(int r, ColumnSpan span) {
+        Row& row = rows_[static_cast<std::size_t>(r)];
+        if (span.last < span.first) span = {0, -1};
+        const ColumnSpan old = row.span;
+        if (span.first == old.first && span.last == old.last) return;
+        const int fresh = span.last - span.first + 1;
+        const bool hadPixels = old.last >= old.first;
+        const int changed = std::abs(span.first - old.first) + std::abs(span.last - old.last);
+        if (fresh <= 0) {
+            row.values = {};
+        } else if (!hadPixels || fresh <= changed) {
+            row.values = sums(r, span.first, span.last);
+        } else {
+            // The columns that left at either side, then those that entered.
+            RowSums& v = row.values;
+            if (span.first > old.first) v -= sums(r, old.first, std::min(old.last, span.first - 1));
+            if (span.last < old.last) v -= sums(r, std::max(old.first, span.last + 1), old.last);
+            if (span.first < old.first) v += sums(r, span.first, std::min(span.last, old.first - 1));
+            if (span.last > old.last) v += sums(r, std::max(span.first, old.last + 1), span.last);
+        }
+        row.area = areaSums(span);
+        row.span = span;
+    }
+
+    RowSums sums(int r, int first, int last) const {
+        return rowSums(pixels_ + static_cast<std::ptrdiff_t>(r) * width_, first, last, middle_.x);
+    }
+
+    // n pixels at d = a, a + 1, ... a + n - 1.
+    RowSums areaSums(ColumnSpan span) const {
+        const std::int64_t n = std::max(0, span.last - span.first + 1), a = span.first - middle_.x;
+        return {n, n * a + n * (n - 1) / 2, n * a * a + a * n * (n - 1) + (n - 1) * n * (2 * n - 1) / 6};
+    }
+
+    const std::int16_t* pixels_;
+    int width_;
+    int height_;
+    std::vector<Row> rows_;
+    int top_ = 0;
+    int bottom_ = -1;
+    struct {
+        int x, y;
+    } middle_;
+};
+
+// Centroid and second moments of one pass, and what the window holds.
+struct Pass {
+    double x, y, xx, yy, xy;
+    double sum, pixels;  // of the values, before the ground is taken off
+};
+
+// Nothing when the window holds no energy above the ground, which is the corners' or, where more
+// pixels lie outside the window than in the corners, theirs.
+bool passOf(const WindowRows& rows, const Pass* frame, const SecondMomentWidths& corners,
+            int cornerPixels, Pass& pass, double& ground) {
+    Moments values, area;
+    rows.moments(values, area);
+    pass.sum = static_cast<double>(values.m[0]);
+    pass.pixels = static_cast<double>(area.m[0]);
+    ground = corners.background;
+    if (frame && frame->pixels - pass.pixels >= cornerPixels)
+        ground = (frame->sum - pass.sum) / (frame->pixels - pass.pixels);
+    double m[6];
+    for (int i = 0; i < 6; ++i)
+        m[i] = static_cast<double>(values.m[i]) - ground * static_cast<double>(area.m[i]);
+    if (!(m[0] > 0)) return false;
+    const double mx = m[1] / m[0], my = m[2] / m[0];
+    pass.x = rows.middleX() + mx;
+    pass.y = rows.middleY() + my;
+    pass.xx = m[3] / m[0] - mx * mx;
+    pass.yy = m[5] / m[0] - my * my;
+    pass.xy = m[4] / m[0] - mx * my;
+    return std::isfinite(pass.x) && std::isfinite(pass.y) && std::isfinite(pass.xx) &&
+           std::isfinite(pass.yy) && std::isfinite(pass.xy);
+}
+
+struct Axes {
+    double major, minor, angle;  // angle of the major axis
+};
+
+Axes axesOf(const Pass& p) {
+    const double t = p.xx + p.yy, r = std::hypot(p.xx - p.yy, 2 * p.xy);
+    constexpr double k = 2 * std::numbers::sqrt2;
+    double angle = 0.5 * std::atan2(2 * p.xy, p.xx - p.yy);
+    if (angle <= -std::numbers::pi / 2) angle += std::numbers::pi;
+    return {k * std::sqrt(std::max(0.0, t + r)), k * std::sqrt(std::max(0.0, t - r)), angle};
+}
+
+// The corners' mean and deviation; returns how many pixels they hold.
+int groundFromCorners(const std::int16_t* pixels, int width, int height,
+                      SecondMomentWidths& out) {
+    const int side = cornerSide(width, height);
+    const int sx = std::min(side, width), sy = std::min(side, height);
+    std::int64_t sum = 0, squares = 0;
+    int count = 0;
+    for (int top : {0, height - sy})
+        for (int left : {0, width - sx})
+            for (int r = top; r < top + sy; ++r) {
+                const std::int16_t* row = pixels + static_cast<std::ptrdiff_t>(r) * width + left;
+                for (int c = 0; c < sx; ++c) {
+                    sum += row[c];
+                    squares += std::int64_t{row[c]} * row[c];
+                }
+                count += sx;
+            }
+    const double mean = static_cast<double>(sum) / count;
+    out.background = mean;
+    out.backgroundDeviation =
+        std::sqrt(std::max(0.0, static_cast<double>(squares) / count - mean * mean));
+    return count;
+}
+
+}  // namespace
+
+double SecondMomentWidths::azimuthDegrees() const { return azimuthRadians * 180 / std::numbers::pi; }
+
+int cornerSide(int width, int height) { return std::max(1, std::min(width, height) / 8); }
+
+ColumnSpan rectangleSpan(const TurnedRectangle& w, int row, int width) {
+    return RectangleRows(w, width).span(row);
+}
+
+namespace {
+constexpr double kNoTurn = 1e-12;  // a cosine or sine this small is taken as none
+}  // namespace
+
+RectangleRows::RectangleRows(const TurnedRectangle& window, int width)
+    : w_(window), c_(std::cos(window.angle)), s_(std::sin(window.angle)),
+      cInverse_(std::abs(c_) < kNoTurn ? 0 : 1 / c_),
+      sInverse_(std::abs(s_) < kNoTurn ? 0 : 1 / s_), width_(width) {}
+
+ColumnSpan RectangleRows::span(int row) const {
+    const double dy = row - w_.centreY;
+    // |dx c + dy s| <= halfU and |-dx s + dy c| <= halfV, each an interval of dx (or all of them
+    // or none when the row runs along that side).
+    double lo = -1e300, hi = 1e300;
+    auto limit = [&](double inverse, double offset, double half) {
+        if (inverse == 0) {
+            if (std::abs(offset) > half) hi = lo - 1;
+            return;
+        }
+        double a = (-half - offset) * inverse, b = (half - offset) * inverse;
+        if (a > b) std::swap(a, b);
+        lo = std::max(lo, a);
+        hi = std::min(hi, b);
+    };
+    limit(cInverse_, dy * s_, w_.halfU);
+    limit(-sInverse_, dy * c_, w_.halfV);
+    if (!(lo <= hi)) return {0, -1};
+    const double first = std::max(0.0, std::ceil(w_.centreX + lo));
+    const double last = std::min(double(width_ - 1), std::floor(w_.centreX + hi));
+    if (!(first <= last)) return {0, -1};
+    return {static_cast<int>(first), static_cast<int>(last)};
+}
+
+SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int height) {
+    SecondMomentWidths out;
+    if (!pixels || width < 1 || height < 1) return out;
+    const int cornerPixels = groundFromCorners(pixels, width, height, out);
+
+    // The first pass takes the whole frame, over the corners' ground.
+    WindowRows rows(pixels, width, height);
+    rows.setWholeFrame();
+    Pass frame;
+    double ground;
+    if (!passOf(rows, nullptr, out, cornerPixels, frame, ground)) return out;
+    Pass pass = frame;
+    Axes axes = axesOf(pass);
+    const SecondMomentWidths corners = out;
+
+    for (int k = 0; k < kMaxPasses; ++k) {
+        // A window narrower than a pixel would hold none; half a pixel holds the centroid's. A
+        // round beam's axes point wherever the noise turns them, pass after pass: its window
+        // stays with the frame's.
+        const double turn = axes.minor > kRoundEllipticity * axes.major ? 0 : axes.angle;
+        const TurnedRectangle window{pass.x, pass.y, std::max(0.5, kWindowWidths / 2 * axes.major),
+                                     std::max(0.5, kWindowWidths / 2 * axes.minor), turn};
+        const double reach = window.halfU * std::abs(std::sin(turn)) +
+                             window.halfV * std::abs(std::cos(turn));
+        rows.setWindow(RectangleRows(window, width),
+                       static_cast<int>(std::max(-1.0, std::floor(pass.y - reach))),
+                       static_cast<int>(std::min(double(height), std::ceil(pass.y + reach))));
+        Pass next;
+        if (!passOf(rows, &frame, corners, cornerPixels, next, out.background))
+            return SecondMomentWidths{out.background, out.backgroundDeviation};
+        const Axes nextAxes = axesOf(next);
+        out.passes = k + 1;
+        const double change =
+            std::max({std::abs(next.x - pass.x), std::abs(next.y - pass.y),
+                      std::abs(nextAxes.major - axes.major), std::abs(nextAxes.minor - axes.minor)});
+        pass = next;
+        axes = nextAxes;
+        if (change <= kConvergence * axes.minor) {
+            out.converged = true;
+            break;
+        }
+    }
+
+    out.centroidX = pass.x;
+    out.centroidY = pass.y;
+    out.sigmaXX = pass.xx;
+    out.sigmaYY = pass.yy;
+    out.sigmaXY = pass.xy;
+    out.major = axes.major;
+    out.minor = axes.minor;
+    // The principal axis nearer x is the major one when sigma_x² is the larger (or equal).
+    const bool majorNearX = pass.xx >= pass.yy;
+    out.widthX = majorNearX ? axes.major : axes.minor;
+    out.widthY = majorNearX ? axes.minor : axes.major;
+    if (out.major > 0) {
+        out.ellipticity = out.minor / out.major;
+        out.round = out.ellipticity > kRoundEllipticity;
+    }
+    out.azimuthRadians = out.major > 0 && !out.round ? axes.angle : 0;
+    if (out.round)
+        out.effectiveDiameter = std::sqrt((out.widthX * out.widthX + out.widthY * out.widthY) / 2);
+    return out;
+}
+
+}  // namespace kestrom
