@@ -1,10 +1,13 @@
 // Beam-results bench: TResults::Compute on a Gaussian beam frame against the raw kernel a frame
-// needs at the least (one histogram pass, row and column sums, one LUT pass), then the surface's
-// frame bitmap fill and its whole frame-to-pixels step, printed as "name: value" lines.
+// needs at the least (one histogram pass, row and column sums, one LUT pass), the second-moment
+// widths on the same frame and their accuracy on analytic beams, then the surface's frame bitmap
+// fill and its whole frame-to-pixels step, printed as "name: value" lines.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +18,12 @@
 #include "median_figures.h"
 #include "platform/dialog_service.h"
 #include "results_test_support.h"
+#include "second_moment_cases.h"
 #include "viewer/core/beam_2d.h"
 #include "viewer/core/beam_3d.h"
 #include "viewer/core/pal.h"
 #include "viewer/core/results.h"
+#include "viewer/core/second_moment_widths.h"
 #include "viewer/surface.h"
 
 namespace {
@@ -89,6 +94,62 @@ void compute(benchmark::State& state) {
     if (!(frame->GetHeader()->BeamWidthx > 0)) state.SkipWithError("the beam has no width");
 }
 
+// The second-moment widths of the frame: corners, the whole frame, then the turned window until it
+// stands still.
+void isoWidths(benchmark::State& state) {
+    const auto frame = beamFrame();
+    SecondMomentWidths w;
+    for (auto _ : state) {
+        w = secondMomentWidths(frame->data(), kSide, kSide);
+        benchmark::DoNotOptimize(&w);
+        benchmark::ClobberMemory();
+    }
+    if (!(w.major > 0)) state.SkipWithError("the beam has no second-moment width");
+}
+
+// The whole results with the second-moment method chosen.
+void computeSecondMoment(benchmark::State& state) {
+    auto frame = beamFrame();
+    ScriptedDialogs dialogs;
+    TResults results(dialogs);
+    results.SetWidthMethod(WidthMethod::SecondMoment);
+    for (auto _ : state) {
+        results.Compute(frame.get());
+        benchmark::DoNotOptimize(frame->GetHeader());
+        benchmark::ClobberMemory();
+    }
+}
+
+// The largest errors over the analytic beams, clean and over a ground of 1000 with noise of 20
+// r.m.s.: of every diameter (a round beam's effective one) in percent, and of the azimuth of the
+// beams that are not round in degrees.
+struct Accuracy {
+    double diameterPercent = 0;
+    double azimuthDegrees = 0;
+};
+
+Accuracy isoAccuracy() {
+    Accuracy worst;
+    for (const test::TurnedBeam& beam : test::accuracyBeams())
+        for (const test::Ground& ground : {test::Ground{}, test::Ground{1000, 20, 1}}) {
+            const std::vector<std::int16_t> pixels = test::turnedBeamPixels(beam, ground);
+            const SecondMomentWidths w = secondMomentWidths(pixels.data(), kSide, kSide);
+            auto error = [&](double measured, double truth) {
+                worst.diameterPercent =
+                    std::max(worst.diameterPercent, std::abs(measured / truth - 1) * 100);
+            };
+            if (beam.diameterU == beam.diameterV) {
+                error(w.effectiveDiameter, beam.diameterU);
+                continue;
+            }
+            error(w.major, beam.diameterU);
+            error(w.minor, beam.diameterV);
+            worst.azimuthDegrees =
+                std::max(worst.azimuthDegrees, std::abs(w.azimuthDegrees() - beam.angleDegrees));
+        }
+    return worst;
+}
+
 // A new frame into the 2-D view: its lookup table built and every pixel through it.
 void lutFill(benchmark::State& state) {
     auto frame = beamFrame();
@@ -151,6 +212,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     bench::registerRepeated("raw_kernel", rawKernel, kIterations, kRuns);
     bench::registerRepeated("compute", compute, kIterations, kRuns);
+    bench::registerRepeated("iso_widths", isoWidths, kIterations, kRuns);
+    bench::registerRepeated("compute_second_moment", computeSecondMoment, kIterations, kRuns);
     bench::registerRepeated("lut_fill", lutFill, kIterations, kRuns);
     bench::registerRepeated("frame_to_pixels", frameToPixels, kIterations / 4, kRuns);
     bench::registerRepeated("render3d", render3d, kIterations / 4, kRuns);
@@ -163,11 +226,16 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
     bench::MedianFigures figures("results_bench");
     benchmark::RunSpecifiedBenchmarks(&figures);
-    if (figures.failed || figures.micros.size() != 5) return 1;
+    if (figures.failed || figures.micros.size() != 7) return 1;
     const double raw = figures.micros["raw_kernel"], computed = figures.micros["compute"];
     std::printf("raw_kernel_us: %.2f\n", raw);
     std::printf("compute_us: %.2f\n", computed);
     std::printf("compute_over_raw_kernel: %.2f\n", computed / raw);
+    std::printf("iso_widths_us: %.2f\n", figures.micros["iso_widths"]);
+    std::printf("compute_second_moment_us: %.2f\n", figures.micros["compute_second_moment"]);
+    const Accuracy accuracy = isoAccuracy();
+    std::printf("iso_error_percent_max: %.3f\n", accuracy.diameterPercent);
+    std::printf("iso_azimuth_error_deg_max: %.3f\n", accuracy.azimuthDegrees);
     std::printf("lut_fill_us: %.2f\n", figures.micros["lut_fill"]);
     std::printf("frame_to_pixels_us: %.2f\n", figures.micros["frame_to_pixels"]);
     std::printf("render3d_us: %.2f\n", figures.micros["render3d"]);

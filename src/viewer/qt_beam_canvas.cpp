@@ -35,6 +35,20 @@ void QtBeamCanvas::ellipse(const BeamRect& box, ColorRef colour, const BeamRect&
     painter_.restore();
 }
 
+void QtBeamCanvas::turnedEllipse(double centreX, double centreY, double a, double b,
+                                 double angle, ColorRef colour, const BeamRect& clip) {
+    painter_.save();
+    painter_.setClipRect(QRect(clip.left, clip.top, clip.width(), clip.height()));
+    painter_.setPen(QPen(qColorOf(colour), 1, Qt::SolidLine));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.translate(centreX, centreY);
+    // Qt turns clockwise on the screen for positive degrees, as rows grow downward.
+    painter_.rotate(angle * 180 / 3.14159265358979323846);
+    painter_.drawEllipse(QPointF(0, 0), a, b);
+    painter_.restore();
+}
+
 void QtBeamCanvas::line(BeamPoint a, BeamPoint b, ColorRef colour, PenStyle style) {
     painter_.setPen(QPen(qColorOf(colour), 1, style == PenStyle::Dash ? Qt::DashLine : Qt::SolidLine,
                          Qt::FlatCap));

@@ -18,6 +18,8 @@ class QtBeamCanvas : public BeamCanvas {
     void stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& source,
                        const BeamRect& target) override;
     void ellipse(const BeamRect& box, ColorRef colour, const BeamRect& clip) override;
+    void turnedEllipse(double centreX, double centreY, double a, double b, double angle,
+                       ColorRef colour, const BeamRect& clip) override;
     void line(BeamPoint a, BeamPoint b, ColorRef colour, PenStyle style) override;
     void polyline(const std::vector<BeamPoint>& points, ColorRef colour) override;
 

@@ -2,6 +2,7 @@
 // bitmap with its crosshair and marked pixels, and the overlays' geometry.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "viewer/core/bitmap_stretch.h"
 #include "viewer/core/pal.h"
 #include "viewer/core/palette_layout.h"
+#include "viewer/core/second_moment_record.h"
 
 namespace kestrom {
 namespace {
@@ -31,6 +33,15 @@ struct RecordingCanvas : BeamCanvas {
     void ellipse(const BeamRect& box, ColorRef colour, const BeamRect&) override {
         calls.push_back("ellipse");
         ellipseBox = box;
+        ellipseColour = colour;
+    }
+    struct Turned {
+        double centreX, centreY, a, b, angle;
+    } turned{};
+    void turnedEllipse(double x, double y, double a, double b, double angle, ColorRef colour,
+                       const BeamRect&) override {
+        calls.push_back("turnedEllipse");
+        turned = {x, y, a, b, angle};
         ellipseColour = colour;
     }
     void line(BeamPoint, BeamPoint, ColorRef, PenStyle) override { calls.push_back("line"); }
@@ -279,6 +290,28 @@ TEST_F(Beam2D, PaintDrawsImageApertureCursorAndProfiles) {
     view.Paint();
     EXPECT_EQ(canvas.ellipseBox, (BeamRect{0, 0, 499, 499}));
     EXPECT_EQ(canvas.ellipseColour, 0x0000FFu);
+    // The second moments' aperture turns with the beam's axes: Major along the axis nearer x.
+    h.Major = 20;
+    h.Minor = 10;
+    h.unused284 = kSecondMomentTag;
+    h.BeamWidthx = 10;
+    h.BeamWidthy = 5;
+    h.Mean = 30;
+    canvas = {};
+    view.Paint();
+    EXPECT_EQ(canvas.calls[1], "turnedEllipse");
+    EXPECT_NEAR(canvas.turned.centreX, 250, 2);
+    EXPECT_NEAR(canvas.turned.a, 40.3, 0.1);
+    EXPECT_NEAR(canvas.turned.b, 20.2, 0.1);
+    EXPECT_NEAR(canvas.turned.angle * 180 / std::acos(-1.0), 30, 1e-9);
+    // The major axis nearer y, at 70 degrees: the axis nearer x is turned -20.
+    h.BeamWidthx = 5;
+    h.BeamWidthy = 10;
+    h.Mean = 70;
+    canvas = {};
+    view.Paint();
+    EXPECT_NEAR(canvas.turned.angle * 180 / std::acos(-1.0), -20, 1e-9);
+    h.unused284 = 0;
     // No aperture without both axes.
     h.Minor = 0;
     canvas = {};

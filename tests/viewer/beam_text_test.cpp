@@ -8,6 +8,7 @@
 #include "viewer/core/beam_results_text.h"
 #include "viewer/core/palette_choice.h"
 #include "viewer/core/picture_format.h"
+#include "viewer/core/second_moment_record.h"
 
 namespace kestrom {
 namespace {
@@ -80,6 +81,44 @@ TEST_F(ResultsText, CalibratedEnergyUnits) {
               (std::vector<BeamResultsLine>{{"Total", "1.000e+00 mJ"},
                                             {"Peak", "2.048e+03 mJ/cm\u00B2"},
                                             {"Min", "-1.500e+00 mJ/cm\u00B2"}}));
+}
+
+// Second-moment widths recorded in the header: their axes in millimetres, each direction by its
+// own pitch (0.17 mm across, 0.2 mm down with the binning of 2), so that a beam round in pixels
+// is elliptical on the detector and its major axis runs down (90 degrees).
+TEST_F(ResultsText, SecondMomentAxesInMillimetres) {
+    BeamResultsTextSettings s;
+    s.which = 0b1'1000;  // centroid, widths
+    header.unused284 = kSecondMomentTag;
+    header.BeamWidthx = 40;
+    header.BeamWidthy = 16;
+    header.Mean = 0;
+    EXPECT_EQ(beamResultsLines(header, s),
+              (std::vector<BeamResultsLine>{{"Centroid X", "10.46mm"},
+                                            {"Centroid Y", "2.00mm"},
+                                            {"D\u03C3 major", "6.80mm"},
+                                            {"D\u03C3 minor", "3.20mm"},
+                                            {"Azimuth", "0.0\u00B0"},
+                                            {"Ellipticity", "0.471"},
+                                            {"Eff. diam.", "\u2013"}}));
+    header.BeamWidthx = header.BeamWidthy = 20;
+    s.which = 0b1'0000;
+    EXPECT_EQ(beamResultsLines(header, s),
+              (std::vector<BeamResultsLine>{{"D\u03C3 major", "4.00mm"},
+                                            {"D\u03C3 minor", "3.40mm"},
+                                            {"Azimuth", "90.0\u00B0"},
+                                            {"Ellipticity", "0.850"},
+                                            {"Eff. diam.", "\u2013"}}));
+    // Square pixels: round; a beam along the axes at -30 degrees keeps its turn.
+    header.PixelVScale = 85;
+    EXPECT_EQ(beamResultsLines(header, s)[4], (BeamResultsLine{"Eff. diam.", "3.40mm"}));
+    EXPECT_EQ(beamResultsLines(header, s)[2], (BeamResultsLine{"Azimuth", "\u2013"}));
+    header.BeamWidthx = 30;
+    header.BeamWidthy = 10;
+    header.Mean = -30;
+    const std::vector<BeamResultsLine> turned = beamResultsLines(header, s);
+    EXPECT_EQ(turned[0], (BeamResultsLine{"D\u03C3 major", "5.10mm"}));
+    EXPECT_EQ(turned[2], (BeamResultsLine{"Azimuth", "-30.0\u00B0"}));
 }
 
 TEST(PaletteChoice, KindForEveryCombination) {

@@ -17,6 +17,7 @@
 #include "results_test_support.h"
 #include "viewer/core/frame_header_text.h"
 #include "viewer/core/results.h"
+#include "viewer/core/second_moment_record.h"
 
 namespace kestrom {
 namespace {
@@ -100,12 +101,14 @@ Record recordOf(const SavedBeam& saved) {
 }
 
 // What the viewer shows for the record once loaded: its header, its pixels, TResults over them.
-VasprelHeader computedInProcess(const Record& record) {
+VasprelHeader computedInProcess(const Record& record,
+                                WidthMethod method = WidthMethod::KnifeEdge) {
     TResults::Frame frame(frame_block::kHeight, frame_block::kWidth);
     *frame.GetHeader() = record.header;
     frame.CopyPixels(reinterpret_cast<const std::int16_t*>(record.block.data()));
     ScriptedDialogs dialogs;
     TResults results(dialogs);
+    results.SetWidthMethod(method);
     results.Compute(&frame);
     return *frame.GetHeader();
 }
@@ -321,6 +324,52 @@ TEST(FrameProgramUsage, UsageErrorsAndHelp) {
             EXPECT_EQ(run.out, "");
         }
     }
+}
+
+// With --method second-moment the widths, centroid and aperture are the second moments' and the
+// Iso... lines follow each block (and each CSV line), as the header of the frame computed so
+// records them; knife-edge is the default; any other method is bad usage.
+TEST_F(FrameProgram, SecondMomentMethodPrintsItsWidthsAndTheIsoLines) {
+    const std::string path = save("beam.RAW", 0);
+    const VasprelHeader iso = computedInProcess(recordOf(kBeams[0]), WidthMethod::SecondMoment);
+    const std::optional<RecordedSecondMoment> recorded = recordedSecondMoment(iso);
+    ASSERT_TRUE(recorded);
+    const std::string isoLines =
+        "IsoCentroidx: " + doubleText(recorded->centroidX) +
+        "\nIsoCentroidy: " + doubleText(recorded->centroidY) +
+        "\nIsoDiameterMajor: " + doubleText(recorded->major) +
+        "\nIsoDiameterMinor: " + doubleText(recorded->minor) +
+        "\nIsoAzimuthDeg: " + doubleText(recorded->azimuthDegrees) +
+        "\nIsoEllipticity: " + doubleText(recorded->ellipticity) +
+        "\nIsoEffectiveDiameter: " + doubleText(recorded->effectiveDiameter) + "\n";
+    // The beam is 28 x 20 pixels (sigma 7 x 5) along the axes, centred on 61.3, 58.7.
+    EXPECT_NEAR(recorded->major, 28, 0.1);
+    EXPECT_NEAR(recorded->minor, 20, 0.1);
+    EXPECT_NEAR(recorded->centroidX, 61.3, 0.02);
+    EXPECT_NEAR(recorded->centroidY, 58.7, 0.02);
+
+    const test::ProgramRun run = runFrame({"results", "--method", "second-moment", path});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, expectedBlock(iso) + isoLines);
+    EXPECT_NE(expectedBlock(iso), expectedBlock(computed[0]));
+
+    const test::ProgramRun knifeEdge = runFrame({"results", "--method=knife-edge", path});
+    EXPECT_EQ(knifeEdge.out, expectedBlock(computed[0]));
+
+    const std::vector<std::string> csv =
+        linesOf(runFrame({"results", "--csv", "--method", "second-moment", path}).out);
+    ASSERT_EQ(csv.size(), 2u);
+    EXPECT_NE(csv[0].find(",Minor,IsoCentroidx,IsoCentroidy,IsoDiameterMajor,IsoDiameterMinor,"
+                          "IsoAzimuthDeg,IsoEllipticity,IsoEffectiveDiameter"),
+              std::string::npos);
+    EXPECT_NE(csv[1].find("," + doubleText(recorded->major) + ","), std::string::npos);
+
+    const test::ProgramRun bad = runFrame({"results", "--method", "d4sigma", path});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(linesOf(bad.err).at(0),
+              "kestrom3-frame: results --method takes knife-edge or second-moment, not \"d4sigma\"");
 }
 
 }  // namespace

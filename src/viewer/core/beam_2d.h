@@ -39,8 +39,11 @@ class TBeam2D : public TBeam {
 
     // The overlays' geometry, as Paint draws it.
     struct ApertureEllipse {
-        BeamRect box;
+        BeamRect box;  // of the ellipse unturned
         bool enclosesDisplay = false;  // drawn in red inscribed in the display then
+        // The second moments' aperture turns with the beam's axes: its centre, semi-axes and
+        // turn on the client; box alone serves when turn is 0.
+        double centreX = 0, centreY = 0, a = 0, b = 0, turn = 0;
     };
     std::optional<ApertureEllipse> apertureEllipse() const;
     BeamPoint cursorPoint() const;

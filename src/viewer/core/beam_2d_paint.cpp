@@ -2,8 +2,10 @@
 // cursor and its profiles.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "viewer/core/beam_2d.h"
+#include "viewer/core/second_moment_record.h"
 
 namespace kestrom {
 namespace {
@@ -26,6 +28,9 @@ void TBeam2D::Paint() {
             if (e->enclosesDisplay)
                 canvas_->ellipse({d.left, d.top, d.left + d.width() - 1, d.top + d.height() - 1},
                                  kRed, d);
+            else if (e->turn != 0)
+                canvas_->turnedEllipse(e->centreX, e->centreY, e->a, e->b, e->turn,
+                                       state_.colours.aperture, d);
             else
                 canvas_->ellipse(e->box, state_.colours.aperture, d);
         }
@@ -52,12 +57,27 @@ std::optional<TBeam2D::ApertureEllipse> TBeam2D::apertureEllipse() const {
     ApertureEllipse e;
     e.box = {truncated(x - a / 2), truncated(y - b / 2), truncated(x + a / 2 + 0.5),
              truncated(y + b / 2 + 0.5)};
+    if (const std::optional<RecordedSecondMoment> iso = recordedSecondMoment(h)) {
+        const double turn =
+            xAxisTurn(iso->azimuthDegrees * std::numbers::pi / 180, iso->widthX, iso->widthY);
+        if (std::isfinite(turn)) e.turn = turn;
+    }
+    e.centreX = x;
+    e.centreY = y;
+    e.a = a / 2;
+    e.b = b / 2;
+    const double cosine = std::cos(e.turn), sine = std::sin(e.turn);
     auto inside = [&](double px, double py) {
-        const double u = (px - x) / (a / 2), v = (py - y) / (b / 2);
+        const double dx = px - x, dy = py - y;
+        const double u = (dx * cosine + dy * sine) / (a / 2);
+        const double v = (-dx * sine + dy * cosine) / (b / 2);
         return u * u + v * v;
     };
     const BeamRect& d = state_.display;
-    e.enclosesDisplay = !(inside(d.left, d.top) > 1.1 || inside(d.right, d.bottom) > 1.1);
+    // Unturned, the two corners stand for all four; a turned ellipse may miss the other two.
+    e.enclosesDisplay = !(inside(d.left, d.top) > 1.1 || inside(d.right, d.bottom) > 1.1 ||
+                          (e.turn != 0 && (inside(d.right, d.top) > 1.1 ||
+                                           inside(d.left, d.bottom) > 1.1)));
     return e;
 }
 

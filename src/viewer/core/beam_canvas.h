@@ -22,6 +22,10 @@ class BeamCanvas {
     // The ellipse inscribed in box (right and bottom exclusive), pen width 1, no fill, drawn only
     // inside clip.
     virtual void ellipse(const BeamRect& box, ColorRef colour, const BeamRect& clip) = 0;
+    // The ellipse of semi-axes a and b around the centre, the a axis turned by angle (radians)
+    // from +x toward +y (down), pen width 1, no fill, drawn only inside clip.
+    virtual void turnedEllipse(double centreX, double centreY, double a, double b, double angle,
+                               ColorRef colour, const BeamRect& clip) = 0;
     // A line from a to b, both ends drawn, pen width 1.
     virtual void line(BeamPoint a, BeamPoint b, ColorRef colour, PenStyle style) = 0;
     virtual void polyline(const std::vector<BeamPoint>& points, ColorRef colour) = 0;

@@ -32,10 +32,26 @@ struct BeamResultsLine {
     friend bool operator==(const BeamResultsLine&, const BeamResultsLine&) = default;
 };
 
+struct RecordedSecondMoment;
+
+// Second-moment axes in millimetres, from the recorded pixel widths and the pitch of each
+// direction (mm per stored pixel): a beam round in pixels of unequal sides is not round.
+struct SecondMomentAxes {
+    double major, minor;
+    double azimuthDegrees;  // 0 for a round beam
+    double ellipticity;
+    double effectiveDiameter;  // 0 for an elliptical beam
+    bool round;
+};
+SecondMomentAxes secondMomentAxes(const RecordedSecondMoment& recorded, double mmX, double mmY);
+
 // The binning n of a frame: a stored pixel covers n x n detector pixels. A header's exponent is
 // kept to what a double holds.
 double binning(const VasprelHeader& header);
 
+// With the second moments recorded in the header, the widths are their axes: "D\u03C3 major",
+// "D\u03C3 minor", "Azimuth", "Ellipticity" and "Eff. diam.", a dash for the azimuth of a round
+// beam and the effective diameter of an elliptical one.
 std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& header,
                                               const BeamResultsTextSettings& settings);
 

@@ -147,18 +147,6 @@ bool passOf(const WindowRows& rows, const Pass* frame, const SecondMomentWidths&
            std::isfinite(pass.yy) && std::isfinite(pass.xy);
 }
 
-struct Axes {
-    double major, minor, angle;  // angle of the major axis
-};
-
-Axes axesOf(const Pass& p) {
-    const double t = p.xx + p.yy, r = std::hypot(p.xx - p.yy, 2 * p.xy);
-    constexpr double k = 2 * std::numbers::sqrt2;
-    double angle = 0.5 * std::atan2(2 * p.xy, p.xx - p.yy);
-    if (angle <= -std::numbers::pi / 2) angle += std::numbers::pi;
-    return {k * std::sqrt(std::max(0.0, t + r)), k * std::sqrt(std::max(0.0, t - r)), angle};
-}
-
 // The corners' mean and deviation; returns how many pixels they hold.
 int groundFromCorners(const std::int16_t* pixels, int width, int height,
                       SecondMomentWidths& out) {
@@ -186,6 +174,14 @@ int groundFromCorners(const std::int16_t* pixels, int width, int height,
 }  // namespace
 
 double SecondMomentWidths::azimuthDegrees() const { return azimuthRadians * 180 / std::numbers::pi; }
+
+PrincipalAxes principalAxes(double xx, double yy, double xy) {
+    const double t = xx + yy, r = std::hypot(xx - yy, 2 * xy);
+    constexpr double k = 2 * std::numbers::sqrt2;
+    double angle = 0.5 * std::atan2(2 * xy, xx - yy);
+    if (angle <= -std::numbers::pi / 2) angle += std::numbers::pi;
+    return {k * std::sqrt(std::max(0.0, t + r)), k * std::sqrt(std::max(0.0, t - r)), angle};
+}
 
 int cornerSide(int width, int height) { return std::max(1, std::min(width, height) / 8); }
 
@@ -238,7 +234,7 @@ SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int
     double ground;
     if (!passOf(rows, nullptr, out, cornerPixels, frame, ground)) return out;
     Pass pass = frame;
-    Axes axes = axesOf(pass);
+    PrincipalAxes axes = principalAxes(pass.xx, pass.yy, pass.xy);
     const SecondMomentWidths corners = out;
 
     for (int k = 0; k < kMaxPasses; ++k) {
@@ -256,7 +252,7 @@ SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int
         Pass next;
         if (!passOf(rows, &frame, corners, cornerPixels, next, out.background))
             return SecondMomentWidths{out.background, out.backgroundDeviation};
-        const Axes nextAxes = axesOf(next);
+        const PrincipalAxes nextAxes = principalAxes(next.xx, next.yy, next.xy);
         out.passes = k + 1;
         const double change =
             std::max({std::abs(next.x - pass.x), std::abs(next.y - pass.y),

@@ -41,6 +41,13 @@ inline constexpr int kMaxPasses = 25;
 // The corners' squares: each side an eighth of the frame's shorter side, at least one pixel.
 int cornerSide(int width, int height);
 
+// The 1/e² diameters of the principal axes of second moments sigma_x², sigma_y², sigma_xy², and
+// the turn of the major axis in (-pi/2, pi/2].
+struct PrincipalAxes {
+    double major, minor, angle;
+};
+PrincipalAxes principalAxes(double sigmaXX, double sigmaYY, double sigmaXY);
+
 // Zero results for no pixels, a frame with nothing above its ground, or a single lit pixel
 // (whose widths are zero); never a NaN.
 SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int height);

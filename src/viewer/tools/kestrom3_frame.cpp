@@ -16,9 +16,12 @@ using namespace kestrom;
 constexpr const char* kUsage =
     "Usage: kestrom3-frame COMMAND [OPTION]... FILE...\n"
     "Commands:\n"
-    "  results [--csv] FILE...  the beam results of frame records (.RAW) as the viewer computes\n"
+    "  results [--csv] [--method M] FILE...\n"
+    "                           the beam results of frame records (.RAW) as the viewer computes\n"
     "                           them for a loaded frame, one \"Key: value\" line each\n"
     "      --csv                one line per file after a header line, for a logged series\n"
+    "      --method M           knife-edge (the viewer's default) or second-moment; with\n"
+    "                           second-moment the Iso... lines follow (ISO 11146 widths)\n"
     "  render FILE --out IMAGE.png [OPTION]...\n"
     "                           the frame as the viewer shows it, results and overlays included\n"
     "      --size WxH           the picture's size (500x500)\n"
@@ -40,7 +43,7 @@ struct Command {
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
-        {"results", {kCsvSwitch}, {}, runResultsCommand},
+        {"results", {kCsvSwitch}, {kMethodOption}, runResultsCommand},
         {"render", {}, renderOptionNames(), runRenderCommand},
     };
     return table;

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "viewer/core/frame_header_text.h"
+#include "viewer/core/second_moment_record.h"
 
 namespace kestrom {
 
@@ -16,6 +17,17 @@ std::vector<std::pair<std::string, std::string>> resultValues(const VasprelHeade
                                       offsetof(VasprelHeader, Flags));
     values.insert(values.end(), aperture.begin(), aperture.end());
     return values;
+}
+
+std::vector<std::pair<std::string, std::string>> secondMomentValues(const VasprelHeader& header) {
+    const RecordedSecondMoment r = recordedSecondMoment(header).value_or(RecordedSecondMoment{});
+    return {{"IsoCentroidx", doubleText(r.centroidX)},
+            {"IsoCentroidy", doubleText(r.centroidY)},
+            {"IsoDiameterMajor", doubleText(r.major)},
+            {"IsoDiameterMinor", doubleText(r.minor)},
+            {"IsoAzimuthDeg", doubleText(r.azimuthDegrees)},
+            {"IsoEllipticity", doubleText(r.ellipticity)},
+            {"IsoEffectiveDiameter", doubleText(r.effectiveDiameter)}};
 }
 
 }  // namespace kestrom

@@ -15,4 +15,10 @@ namespace kestrom {
 // the header text; they go by their field names.
 std::vector<std::pair<std::string, std::string>> resultValues(const VasprelHeader& header);
 
+// "IsoCentroidx", "IsoCentroidy", "IsoDiameterMajor", "IsoDiameterMinor" (pixels),
+// "IsoAzimuthDeg", "IsoEllipticity", "IsoEffectiveDiameter", as the header records them; zeros
+// for a frame of the knife edge. A round beam has no azimuth, an elliptical one no effective
+// diameter: 0.
+std::vector<std::pair<std::string, std::string>> secondMomentValues(const VasprelHeader& header);
+
 }  // namespace kestrom

@@ -36,14 +36,37 @@ std::string textBlock(const std::string& path, const Values& values, bool named,
 }  // namespace
 
 int runResultsCommand(const CommandArguments& arguments, std::FILE* out, std::FILE* err) {
+    WidthMethod method = WidthMethod::KnifeEdge;
+    if (const auto chosen = arguments.options.find(kMethodOption);
+        chosen != arguments.options.end()) {
+        if (chosen->second == "second-moment") {
+            method = WidthMethod::SecondMoment;
+        } else if (chosen->second != "knife-edge") {
+            std::fprintf(err,
+                         "%s: results --method takes knife-edge or second-moment, not \"%s\"\n"
+                         "Usage: kestrom3-frame results [--csv] [--method M] FILE... "
+                         "(kestrom3-frame --help tells more)\n",
+                         kProgram, oneLineText(chosen->second).c_str());
+            return 2;
+        }
+    }
     StderrDialogs dialogs(kProgram);
     TResults results(dialogs);
     // Without its buffers TResults gives nothing but zeros; those are no results.
     if (!results.buffersReady()) return 1;
+    results.SetWidthMethod(method);
+    auto valuesOf = [method](const VasprelHeader& header) {
+        Values values = resultValues(header);
+        if (method == WidthMethod::SecondMoment) {
+            const Values iso = secondMomentValues(header);
+            values.insert(values.end(), iso.begin(), iso.end());
+        }
+        return values;
+    };
 
     const bool csv = arguments.switches.count(kCsvSwitch) > 0;
     const bool named = arguments.files.size() > 1;
-    if (csv) std::fputs(csvLine("File", resultValues(VasprelHeader{}), true).c_str(), out);
+    if (csv) std::fputs(csvLine("File", valuesOf(VasprelHeader{}), true).c_str(), out);
     bool anyFailed = false, firstBlock = true;
     for (const std::string& path : arguments.files) {
         ComputedFrame computed = loadComputedFrame(path, results);
@@ -52,7 +75,7 @@ int runResultsCommand(const CommandArguments& arguments, std::FILE* out, std::FI
             anyFailed = true;
             continue;
         }
-        const Values values = resultValues(*computed.frame->GetHeader());
+        const Values values = valuesOf(*computed.frame->GetHeader());
         const std::string text =
             csv ? csvLine(path, values, false) : textBlock(path, values, named, firstBlock);
         std::fputs(text.c_str(), out);
