@@ -100,6 +100,8 @@ class TSurface : public QWidget {
     const QImage& offscreenImage() const { return image_; }
     const TBeam& beamView() const { return *view_; }
     PaletteHandle palette() const { return palette_; }
+    // What the results text shows and in which units, as it stands now.
+    BeamResultsTextSettings resultsTextSettings() const;
     // The off-screen image drawn again at another size (printing, pictures), the surface as it is
     // otherwise; the screen image is left as it was.
     QImage renderAt(QSize size);
@@ -126,7 +128,6 @@ class TSurface : public QWidget {
     void syncScrollBars();
     void applyShowFlags();
     void onScroll(bool horizontal, int position);
-    BeamResultsTextSettings resultsTextSettings() const;
 
     TPal pal_;
     TBeam* view_;

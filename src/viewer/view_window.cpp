@@ -2,6 +2,7 @@
 #include "viewer/view_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -220,6 +221,19 @@ void TViewWindow::buildMenus() {
     N2D3D1 = item(settings, "&3D", "N2D3D1", "Toggle between 2D and 3D");
     Scale1 = item(settings, "&Zoom", "Scale1", "Change display scale");
     CalibratePower1 = item(settings, "Calibrate &Energy", "CalibratePower1", nullptr);
+    settings->addSeparator();
+    KnifeEdge1 = item(settings, "Knife edge", "KnifeEdge1", "Beam widths by the knife edge");
+    SecondMoment1 = item(settings, "Second moment (ISO 11146)", "SecondMoment1",
+                         "Beam widths by the second moments, along the beam's axes");
+    auto* methods = new QActionGroup(this);
+    for (QAction* a : {KnifeEdge1, SecondMoment1}) {
+        a->setCheckable(true);
+        methods->addAction(a);
+    }
+    KnifeEdge1->setChecked(true);
+    settings->addSeparator();
+    Statistics1 = item(settings, "S&tatistics", "Statistics1",
+                       "Statistics of the results over the last frames");
 
     QMenu* print = menuBar()->addMenu("&Print");
     print->setStatusTip("Printer operations");
@@ -271,6 +285,9 @@ void TViewWindow::connectHandlers() {
         {N2D3D1, &TViewWindow::N2D3D1Click},
         {Scale1, &TViewWindow::Scale1Click},
         {CalibratePower1, &TViewWindow::CalibratePower1Click},
+        {KnifeEdge1, &TViewWindow::WidthMethodClick},
+        {SecondMoment1, &TViewWindow::WidthMethodClick},
+        {Statistics1, &TViewWindow::Statistics1Click},
         {PrintSetup1, &TViewWindow::PrintSetup1Click},
         {Print2, &TViewWindow::Print2Click},
         {Context1, &TViewWindow::Context1Click},
@@ -337,7 +354,11 @@ void TViewWindow::TrackBar1Change() {
 
 void TViewWindow::CheckBox1Click() { Surface1->SetShow(kShowCrosshair, CheckBox1->isChecked()); }
 void TViewWindow::CheckBox2Click() { Surface1->SetShow(kShowCursor, CheckBox2->isChecked()); }
-void TViewWindow::CheckBox3Click() { Surface1->SetShow(kShowAperture, CheckBox3->isChecked()); }
+void TViewWindow::CheckBox3Click() {
+    Surface1->SetShow(kShowAperture, CheckBox3->isChecked());
+    // The total is the aperture's while it is shown, the frame's otherwise.
+    restartStatistics();
+}
 void TViewWindow::ColorBarClick() { Surface1->SetShow(kShowColorBar, ColorBar->isChecked()); }
 
 void TViewWindow::ColorButtonClick() {
@@ -387,6 +408,7 @@ void TViewWindow::CalibratePower1Click() {
     TPowerCalibration dialog(*Surface1, this);
     const bool accepted = runModal_(dialog) == QDialog::Accepted;
     applyPowerCalibration(dialog, accepted, *Surface1, host_.dialogs());
+    if (accepted) restartStatistics();
 }
 
 void TViewWindow::Context1Click() { host_.openHelp(); }

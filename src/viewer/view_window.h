@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "viewer/core/beam_statistics.h"
 #include "viewer/core/frame_accumulation.h"
 #include "viewer/core/frame_log.h"
 #include "viewer/core/frame_record.h"
@@ -35,6 +36,7 @@ class QTimer;
 namespace kestrom {
 
 class TKesTrom3SubscriberWidget;
+class TStatisticsWindow;
 class UpDownControl;
 
 class TViewWindow : public QMainWindow {
@@ -64,6 +66,10 @@ class TViewWindow : public QMainWindow {
     void setOnFrameShown(std::function<void(Clock::time_point, Clock::time_point)> hook) {
         onFrameShown_ = std::move(hook);
     }
+    BeamStatistics& statistics() { return statistics_; }
+    // The statistics window, once "Statistics" has opened it; null before.
+    TStatisticsWindow* statisticsWindow() { return statisticsWindow_; }
+    const TResults& results() const { return Results1; }
     // The time every frame's processing takes as its "now" (logging); the wall clock by default.
     void setClock(std::function<LogTime()> clock) { clock_ = std::move(clock); }
 
@@ -102,6 +108,9 @@ class TViewWindow : public QMainWindow {
     QAction* N2D3D1;
     QAction* Scale1;
     QAction* CalibratePower1;
+    QAction* KnifeEdge1;     // "Knife edge", the width method
+    QAction* SecondMoment1;  // "Second moment (ISO 11146)"
+    QAction* Statistics1;
     QAction* PrintSetup1;
     QAction* Print2;
     QAction* Context1;
@@ -134,6 +143,8 @@ class TViewWindow : public QMainWindow {
     void N2D3D1Click();
     void Scale1Click();
     void CalibratePower1Click();
+    void WidthMethodClick();
+    void Statistics1Click();
     void PrintSetup1Click();
     void Print2Click();
     void Context1Click();
@@ -159,6 +170,13 @@ class TViewWindow : public QMainWindow {
     void markFrameReady();
     void startLog(const char* pattern, bool textMode);
     void printTo(QPrinter& printer);
+    void applyWidthMethod(WidthMethod method);
+    // A quantity of the statistics now means something else (another method, other units, the
+    // aperture's total instead of the frame's): they begin again.
+    void restartStatistics();
+    // The results of the frame just computed into the statistics.
+    void addStatisticsSample();
+    std::array<std::string, kBeamQuantities> statisticsNames() const;
     ViewerSettings currentSettings() const;
     void showError(const std::string& text);
 
@@ -171,6 +189,9 @@ class TViewWindow : public QMainWindow {
     FrameBlockBytes frameBuffer_{};
     FrameLog log_;
     TResults Results1;
+    BeamStatistics statistics_;
+    Clock::time_point statisticsStart_{};
+    TStatisticsWindow* statisticsWindow_ = nullptr;
     bool closing_ = false;
     bool closed_ = false;
     bool firstPaintDone_ = false;

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
+#include "viewer/statistics_window.h"
 #include "viewer/view_window.h"
 
 namespace kestrom {
@@ -50,6 +51,9 @@ void TViewWindow::FormPaint() {
     Surface1->SetShow(kShowColour, s.showColor);
     (s.showColor ? ColorButton : GrayButton)->setChecked(true);
     HasLens->setChecked(s.hasLens);
+    statistics_.setFrames(s.statisticsFrames);
+    (s.widthMethod == 1 ? SecondMoment1 : KnifeEdge1)->setChecked(true);
+    applyWidthMethod(s.widthMethod == 1 ? WidthMethod::SecondMoment : WidthMethod::KnifeEdge);
 }
 
 void TViewWindow::closeEvent(QCloseEvent* event) {
@@ -66,6 +70,7 @@ void TViewWindow::FormClose() {
     closing_ = true;
     idleTimer_->stop();
     hide();
+    if (statisticsWindow_) statisticsWindow_->hide();
     TKesTrom3Subscriber& subscriber = KesTrom3Subscriber1->subscriber();
     subscriber.Stop();
     // The console forgets this window now rather than at its next frame to nobody.
@@ -91,6 +96,8 @@ ViewerSettings TViewWindow::currentSettings() const {
     s.colorBar = ColorBar->isChecked();
     s.showColor = ColorButton->isChecked();
     s.hasLens = HasLens->isChecked();
+    s.widthMethod = SecondMoment1->isChecked() ? 1 : 0;
+    s.statisticsFrames = statistics_.frames();
     return s;
 }
 

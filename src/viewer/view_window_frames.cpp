@@ -66,6 +66,7 @@ void TViewWindow::ApplicationIdle() {
     frameReady_ = false;
     frame_->CopyPixels(framePixels(frameBuffer_));
     Results1.SetFrame(frame_.get());
+    addStatisticsSample();
     Surface1->SetCurrentFrame(0);
     if (onFrameShown_) onFrameShown_(readyArrival_, Clock::now());
 }

@@ -19,6 +19,8 @@ TEST(ViewerSettings, RoundTripPerCameraInOneWrite) {
     s.width = 500;
     s.results = s.cursor = s.colorBar = s.hasLens = true;
     s.showColor = false;
+    s.widthMethod = 1;
+    s.statisticsFrames = 500;
     EXPECT_EQ(writeViewerSettings(store, "1234", s), std::nullopt);
     EXPECT_EQ(readViewerSettings(store, "1234", ViewerSettings{}), s);
     // Another camera has its own key and starts from the defaults.
@@ -33,7 +35,8 @@ TEST(ViewerSettings, ValuesOfAnotherTypeKeepTheirDefaults) {
                  "Windows Registry Editor Version 5.00\r\n\r\n"
                  "[HKEY_CURRENT_USER\\Software\\Vantrel\\Kestrom3\\Viewer\\1234]\r\n"
                  "\"Left\"=\"far left\"\r\n\"Results\"=\"yes\"\r\n\"DataPath\"=dword:00000001\r\n"
-                 "\"Top\"=dword:0000000c\r\n");
+                 "\"Top\"=dword:0000000c\r\n\"WidthMethod\"=dword:00000002\r\n"
+                 "\"StatisticsFrames\"=dword:00000000\r\n");
     RegistryStore store(folder.path());
     ViewerSettings defaults;
     defaults.left = 7;
@@ -43,6 +46,9 @@ TEST(ViewerSettings, ValuesOfAnotherTypeKeepTheirDefaults) {
     EXPECT_FALSE(s.results);
     EXPECT_EQ(s.dataPath, "/x/");
     EXPECT_EQ(s.top, 12);
+    // Numbers this version does not know.
+    EXPECT_EQ(s.widthMethod, 0);
+    EXPECT_EQ(s.statisticsFrames, 100);
 }
 
 TEST(ViewerSettings, AFailedWriteIsReportedAndWritesNothing) {

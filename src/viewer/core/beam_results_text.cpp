@@ -36,19 +36,41 @@ double binning(const VasprelHeader& header) {
     return std::ldexp(1.0, std::clamp<std::int32_t>(header.CaptureResolution, -16, 16));
 }
 
+std::array<double, kBeamQuantities> beamResultValues(const VasprelHeader& h,
+                                                     const BeamResultsTextSettings& settings) {
+    const double n = binning(h);
+    const double mmX = n * h.PixelHScale * 0.001, mmY = n * h.PixelVScale * 0.001;
+    const double total = n * n * (settings.apertureShown ? h.ApertureTotal : h.FrameTotal);
+    std::array<double, kBeamQuantities> v{};
+    auto set = [&v](BeamQuantity q, double value) { v[static_cast<std::size_t>(q)] = value; };
+    set(BeamQuantity::Total, settings.calibrated ? total * settings.energyPerCount : total);
+    set(BeamQuantity::Peak, settings.calibrated ? h.Peak * settings.energyDensityFactor : h.Peak);
+    set(BeamQuantity::CentroidX, h.Centroidx * mmX);
+    set(BeamQuantity::CentroidY, h.Centroidy * mmY);
+    if (const std::optional<RecordedSecondMoment> iso = recordedSecondMoment(h)) {
+        // The axes turn, so the pitch of each direction goes into them before they are taken.
+        const SecondMomentAxes a = secondMomentAxes(*iso, mmX, mmY);
+        set(BeamQuantity::WidthX, a.major);
+        set(BeamQuantity::WidthY, a.minor);
+    } else {
+        set(BeamQuantity::WidthX, h.BeamWidthx * mmX);
+        set(BeamQuantity::WidthY, h.BeamWidthy * mmY);
+    }
+    return v;
+}
+
 std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& h,
                                               const BeamResultsTextSettings& settings) {
     std::vector<BeamResultsLine> lines;
     auto chosen = [&](BeamResultBit bit) { return (settings.which >> bit) & 1; };
-    const double n = binning(h);
-    const double micronsX = h.PixelHScale, micronsY = h.PixelVScale;
+    const auto values = beamResultValues(h, settings);
+    auto value = [&values](BeamQuantity q) { return values[static_cast<std::size_t>(q)]; };
+    auto millimetres = [&](BeamQuantity q) { return formatGrouped(value(q), 2) + "mm"; };
 
     if (chosen(kResultTotal)) {
-        const double total = n * n * (settings.apertureShown ? h.ApertureTotal : h.FrameTotal);
-        lines.push_back({"Total", settings.calibrated
-                                      ? formatScientific(total * settings.energyPerCount) +
-                                            settings.unitsText
-                                      : formatGrouped(total, 0)});
+        const double total = value(BeamQuantity::Total);
+        lines.push_back({"Total", settings.calibrated ? formatScientific(total) + settings.unitsText
+                                                      : formatGrouped(total, 0)});
     }
     if (chosen(kResultPeakMin)) {
         auto level = [&](double counts) {
@@ -60,27 +82,28 @@ std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& h,
         lines.push_back({"Peak", level(h.Peak)});
         lines.push_back({"Min", level(h.Valley)});
     }
-    auto millimetres = [n](double pixels, double microns) {
-        return formatGrouped(pixels * n * microns * 0.001, 2) + "mm";
-    };
     if (chosen(kResultCentroid)) {
-        lines.push_back({"Centroid X", millimetres(h.Centroidx, micronsX)});
-        lines.push_back({"Centroid Y", millimetres(h.Centroidy, micronsY)});
+        lines.push_back({"Centroid X", millimetres(BeamQuantity::CentroidX)});
+        lines.push_back({"Centroid Y", millimetres(BeamQuantity::CentroidY)});
     }
+    if (!chosen(kResultWidth)) return lines;
     const std::optional<RecordedSecondMoment> iso = recordedSecondMoment(h);
-    if (chosen(kResultWidth) && iso) {
-        // The axes turn, so the pitch of each direction goes into them before they are taken.
-        const SecondMomentAxes a = secondMomentAxes(*iso, n * micronsX * 0.001, n * micronsY * 0.001);
-        constexpr const char* kNotThisBeam = "\u2013";
-        lines.push_back({"D\u03C3 major", formatGrouped(a.major, 2) + "mm"});
-        lines.push_back({"D\u03C3 minor", formatGrouped(a.minor, 2) + "mm"});
-        lines.push_back({"Azimuth", a.round ? kNotThisBeam : formatGrouped(a.azimuthDegrees, 1) + "\u00B0"});
-        lines.push_back({"Ellipticity", formatGrouped(a.ellipticity, 3)});
-        lines.push_back({"Eff. diam.", a.round ? formatGrouped(a.effectiveDiameter, 2) + "mm" : kNotThisBeam});
-    } else if (chosen(kResultWidth)) {
-        lines.push_back({"Width X", millimetres(h.BeamWidthx, micronsX)});
-        lines.push_back({"Width Y", millimetres(h.BeamWidthy, micronsY)});
+    if (!iso) {
+        lines.push_back({"Width X", millimetres(BeamQuantity::WidthX)});
+        lines.push_back({"Width Y", millimetres(BeamQuantity::WidthY)});
+        return lines;
     }
+    const double n = binning(h);
+    const SecondMomentAxes a =
+        secondMomentAxes(*iso, n * h.PixelHScale * 0.001, n * h.PixelVScale * 0.001);
+    constexpr const char* kNotThisBeam = "\u2013";
+    lines.push_back({"D\u03C3 major", millimetres(BeamQuantity::WidthX)});
+    lines.push_back({"D\u03C3 minor", millimetres(BeamQuantity::WidthY)});
+    lines.push_back(
+        {"Azimuth", a.round ? kNotThisBeam : formatGrouped(a.azimuthDegrees, 1) + "\u00B0"});
+    lines.push_back({"Ellipticity", formatGrouped(a.ellipticity, 3)});
+    lines.push_back(
+        {"Eff. diam.", a.round ? formatGrouped(a.effectiveDiameter, 2) + "mm" : kNotThisBeam});
     return lines;
 }
 

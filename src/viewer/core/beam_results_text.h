@@ -1,10 +1,12 @@
 // The lines of the beam results text: a label and its value for each result chosen.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "viewer/core/beam_statistics.h"
 #include "viewer/core/vasprel_header.h"
 
 namespace kestrom {
@@ -48,6 +50,12 @@ SecondMomentAxes secondMomentAxes(const RecordedSecondMoment& recorded, double m
 // The binning n of a frame: a stored pixel covers n x n detector pixels. A header's exponent is
 // kept to what a double holds.
 double binning(const VasprelHeader& header);
+
+// The numbers the text shows, in BeamQuantity order: the total (the aperture's when it is shown)
+// and the peak, in the energy units when calibrated, else counts; the centroid and the widths in
+// millimetres, the widths being the second moments' major and minor axes when recorded.
+std::array<double, kBeamQuantities> beamResultValues(const VasprelHeader& header,
+                                                     const BeamResultsTextSettings& settings);
 
 // With the second moments recorded in the header, the widths are their axes: "D\u03C3 major",
 // "D\u03C3 minor", "Azimuth", "Ellipticity" and "Eff. diam.", a dash for the azimuth of a round

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "viewer/core/beam_statistics.h"
+
 namespace kestrom {
 namespace {
 
@@ -14,7 +16,9 @@ struct IntegerValue {
 constexpr IntegerValue kIntegers[] = {{"Left", &ViewerSettings::left},
                                       {"Top", &ViewerSettings::top},
                                       {"Height", &ViewerSettings::height},
-                                      {"Width", &ViewerSettings::width}};
+                                      {"Width", &ViewerSettings::width},
+                                      {"WidthMethod", &ViewerSettings::widthMethod},
+                                      {"StatisticsFrames", &ViewerSettings::statisticsFrames}};
 struct BoolValue {
     const char* name;
     bool ViewerSettings::*field;
@@ -34,6 +38,10 @@ ViewerSettings readViewerSettings(RegistryStore& store, const std::string& seria
     s.dataPath = reg.ReadString("DataPath", defaults.dataPath);
     for (const IntegerValue& v : kIntegers) s.*v.field = reg.ReadInteger(v.name, defaults.*v.field);
     for (const BoolValue& v : kBools) s.*v.field = reg.ReadBool(v.name, defaults.*v.field);
+    // A value of another version or a hand-edited file: what this one knows, else the default.
+    if (s.widthMethod != 0 && s.widthMethod != 1) s.widthMethod = defaults.widthMethod;
+    if (s.statisticsFrames < 1 || s.statisticsFrames > BeamStatistics::kMaxFrames)
+        s.statisticsFrames = defaults.statisticsFrames;
     return s;
 }
 

@@ -24,6 +24,8 @@ struct ViewerSettings {
     bool colorBar = false;
     bool showColor = true;
     bool hasLens = false;
+    int widthMethod = 0;         // 0 the knife edge, 1 the second moments
+    int statisticsFrames = 100;  // the statistics window's N
 
     friend bool operator==(const ViewerSettings&, const ViewerSettings&) = default;
 };
