@@ -3,12 +3,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <numbers>
+#include <vector>
 #include <cstring>
 #include <string_view>
 
+#include "viewer/core/beam_results_text.h"
 #include "viewer/core/frame_header_ini.h"
 #include "viewer/core/frame_header_text.h"
 #include "viewer/core/frame_record.h"
+#include "viewer/core/second_moment_record.h"
+#include "viewer/core/second_moment_widths.h"
 
 namespace kestrom::fuzz {
 
@@ -94,10 +100,45 @@ std::string headerTextFault(const std::uint8_t* data, std::size_t size) {
     return {};
 }
 
+// The bytes after the first two as the pixels of a frame whose columns the first two give: the
+// second moments of anything are numbers, the minor axis no longer than the major, the
+// ellipticity within 0..1 and the azimuth within (-90, 90] degrees.
+std::string secondMomentFault(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) return {};
+    const int width = 1 + (data[0] | (data[1] & 0x03) << 8);
+    std::vector<std::int16_t> pixels((size - 2) / 2);
+    std::memcpy(pixels.data(), data + 2, pixels.size() * 2);
+    const int height = static_cast<int>(pixels.size()) / width;
+    if (height < 1) return {};
+    const SecondMomentWidths w = secondMomentWidths(pixels.data(), width, height);
+    for (double v : {w.background, w.backgroundDeviation, w.centroidX, w.centroidY, w.sigmaXX,
+                     w.sigmaYY, w.sigmaXY, w.widthX, w.widthY, w.major, w.minor,
+                     w.azimuthRadians, w.ellipticity, w.effectiveDiameter})
+        if (!std::isfinite(v)) return "second moments: a result is no number";
+    if (w.minor > w.major || w.minor < 0) return "second moments: the minor axis is the longer";
+    if (w.ellipticity < 0 || w.ellipticity > 1) return "second moments: ellipticity outside 0..1";
+    if (!(w.azimuthRadians > -std::numbers::pi / 2) || w.azimuthRadians > std::numbers::pi / 2)
+        return "second moments: azimuth outside (-90, 90]";
+    if (w.passes > kMaxPasses) return "second moments: more passes than allowed";
+
+    // The record's header as a loaded file may hold it, tagged as second-moment results: every
+    // line of the results text is a number.
+    VasprelHeader header{};
+    std::memcpy(&header, data, std::min(size, vasprel::kHeaderSize));
+    header.unused284 = kSecondMomentTag;
+    BeamResultsTextSettings settings;
+    settings.which = 0xFF;
+    for (const BeamResultsLine& line : beamResultsLines(header, settings))
+        if (line.value.find("nan") != std::string::npos || line.value.find("inf") != std::string::npos)
+            return "results text: " + line.label + " is no number";
+    return {};
+}
+
 }  // namespace
 
 std::string frameRecordFault(const std::uint8_t* data, std::size_t size) {
     if (std::string fault = recordFault(data, size); !fault.empty()) return fault;
+    if (std::string fault = secondMomentFault(data, size); !fault.empty()) return fault;
     return headerTextFault(data, size);
 }
 

@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QSpinBox>
+#include <QTableWidget>
 
 #include <cmath>
 #include <cstdio>
@@ -25,6 +27,9 @@
 #include "console_fixture.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/core/frame_record.h"
+#include "viewer/core/picture_format.h"
+#include "viewer/core/second_moment_record.h"
+#include "viewer/statistics_window.h"
 #include "viewer/view_window.h"
 
 namespace kestrom::testing {
@@ -432,6 +437,81 @@ TEST_F(ViewWindowTest, TheBitmapIsTheWindowsClientAreaWithTheSurfaceImageInIt) {
         const QPoint at = viewer->Surface1->mapTo(viewer->centralWidget(), inSurface);
         EXPECT_EQ(QColor(image.pixel(at)), QColor(viewer->Surface1->offscreenImage().pixel(inSurface)));
     }
+}
+
+// The second-moment method recomputes the frame shown at once and begins the statistics again;
+// the statistics follow every frame shown over the last N, in the window's table; N and the
+// method are remembered with the camera's other viewer settings.
+TEST_F(ViewWindowTest, SecondMomentMethodAndStatisticsFollowTheFramesAndAreRemembered) {
+    openViewer();
+    feed(beam());
+    feed(beam());
+    EXPECT_TRUE(viewer->KnifeEdge1->isChecked());
+    EXPECT_EQ(viewer->statistics().size(), 2);
+    EXPECT_FALSE(recordedSecondMoment(*viewer->frame().GetHeader()));
+
+    viewer->SecondMoment1->trigger();
+    EXPECT_EQ(viewer->results().widthMethod(), WidthMethod::SecondMoment);
+    EXPECT_EQ(viewer->statistics().size(), 0);
+    const std::optional<RecordedSecondMoment> iso = recordedSecondMoment(*viewer->frame().GetHeader());
+    ASSERT_TRUE(iso);
+    // exp(-r² / 200): sigma 10, a round 40-pixel beam at column 70.
+    EXPECT_NEAR(iso->effectiveDiameter, 40, 0.1);
+    EXPECT_NEAR(iso->centroidX, 70, 0.01);
+
+    for (int i = 0; i < 5; ++i) feed(beam());
+    EXPECT_EQ(viewer->statistics().size(), 5);
+    const double mm = viewer->frame().GetHeader()->PixelHScale * 0.001;
+    const QuantitySummary width = viewer->statistics().summary(BeamQuantity::WidthX);
+    EXPECT_NEAR(width.mean, 40 * mm, 0.2 * mm);
+    EXPECT_EQ(width.deviation, 0);
+
+    viewer->Statistics1->trigger();
+    TStatisticsWindow* window = viewer->statisticsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    const int widthRow = static_cast<int>(BeamQuantity::WidthX);
+    EXPECT_EQ(window->Table->verticalHeaderItem(widthRow)->text(), "D\u03C3 major (mm)");
+    EXPECT_EQ(window->Table->item(widthRow, 0)->text().toStdString(), formatGrouped(width.mean, 4));
+    EXPECT_EQ(window->FramesEdit->value(), 100);
+
+    window->FramesEdit->setValue(3);
+    EXPECT_EQ(viewer->statistics().frames(), 3);
+    EXPECT_EQ(viewer->statistics().size(), 3);
+    window->ResetButton->click();
+    EXPECT_EQ(viewer->statistics().size(), 0);
+    feed(beam());
+    feed(beam());
+
+    const std::string csv = dataFolder + "stats.csv";
+    dialogs.files.push_back(csv);
+    window->ExportButton->click();
+    EXPECT_EQ(dialogs.fileDialogs.back().initialDirectory, dataFolder);
+    std::ifstream in(csv, std::ios::binary);
+    std::string header;
+    std::getline(in, header);
+    EXPECT_EQ(header, "Time (s),Total (counts),Peak (counts),Centroid X (mm),Centroid Y (mm),"
+                      "D\u03C3 major (mm),D\u03C3 minor (mm)\r");
+    int lines = 1;
+    for (std::string line; std::getline(in, line);) ++lines;
+    EXPECT_EQ(lines, 1 + 2 + 4);
+    // A file that cannot be made: said in a box, nothing else changes.
+    dialogs.files.push_back(dataFolder + "no such folder/stats.csv");
+    const std::size_t boxes = dialogs.boxes.size();
+    window->ExportButton->click();
+    ASSERT_EQ(dialogs.boxes.size(), boxes + 1);
+    EXPECT_EQ(dialogs.boxes.back().text.rfind("Cannot create file \"" + dataFolder + "no such folder/stats.csv\".", 0), 0u)
+        << dialogs.boxes.back().text;
+
+    viewer->Button1->click();
+    ASSERT_TRUE(pumpUntil([&] { return viewer.isNull(); }));
+    const ViewerSettings s = readViewerSettings(form->registry(), "11", {});
+    EXPECT_EQ(s.widthMethod, 1);
+    EXPECT_EQ(s.statisticsFrames, 3);
+    pressView();
+    EXPECT_TRUE(viewer->SecondMoment1->isChecked());
+    EXPECT_EQ(viewer->results().widthMethod(), WidthMethod::SecondMoment);
+    EXPECT_EQ(viewer->statistics().frames(), 3);
 }
 
 }  // namespace
