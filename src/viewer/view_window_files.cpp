@@ -17,6 +17,7 @@
 #include "viewer/core/frame_file_dialogs.h"
 #include "viewer/core/frame_file_replace.h"
 #include "viewer/core/picture_format.h"
+#include "viewer/core/second_moment_record.h"
 #include "viewer/log_data_dialog.h"
 #include "viewer/view_window.h"
 
@@ -139,20 +140,32 @@ void TViewWindow::printTo(QPrinter& job) {
     const QFontMetrics metrics(font, &job);
     const int line = metrics.height();
     const int valueX = metrics.horizontalAdvance("XXXXXXXXXXX");
-    int y = imageHeight;
-    if (y + 9 * line >= pageHeight) y = pageHeight - 9 * line;
-
     const VasprelHeader& h = *frame_->GetHeader();
     const double n = binning(h);
-    const std::pair<const char*, std::string> rows[] = {
+    std::vector<std::pair<const char*, std::string>> rows = {
         {"Total", formatUngrouped(n * n * h.ApertureTotal, 0)},
         {"Peak", formatUngrouped(h.Peak, 2)},
         {"Min", formatUngrouped(h.Valley, 2)},
         {"Centroid X", formatUngrouped(h.Centroidx * n * h.PixelHScale, 2)},
         {"Centroid Y", formatUngrouped(h.Centroidy * n * h.PixelVScale, 2)},
-        {"Width X", formatUngrouped(h.BeamWidthx * n * h.PixelHScale, 2) + "\u00b5m"},
-        {"Width Y", formatUngrouped(h.BeamWidthy * n * h.PixelVScale, 2) + "\u00b5m"},
     };
+    if (const std::optional<RecordedSecondMoment> iso = recordedSecondMoment(h)) {
+        // The second moments' axes, in µm as the knife edge's widths are.
+        const SecondMomentAxes a = secondMomentAxes(*iso, n * h.PixelHScale, n * h.PixelVScale);
+        rows.push_back({"D\u03C3 major", formatUngrouped(a.major, 2) + "\u00b5m"});
+        rows.push_back({"D\u03C3 minor", formatUngrouped(a.minor, 2) + "\u00b5m"});
+        rows.push_back({"Azimuth", a.round ? "\u2013" : formatUngrouped(a.azimuthDegrees, 1) + "\u00B0"});
+        rows.push_back({"Ellipticity", formatUngrouped(a.ellipticity, 3)});
+        rows.push_back({"Eff. diam.",
+                        a.round ? formatUngrouped(a.effectiveDiameter, 2) + "\u00b5m" : "\u2013"});
+    } else {
+        rows.push_back({"Width X", formatUngrouped(h.BeamWidthx * n * h.PixelHScale, 2) + "\u00b5m"});
+        rows.push_back({"Width Y", formatUngrouped(h.BeamWidthy * n * h.PixelVScale, 2) + "\u00b5m"});
+    }
+    // The lines and two more stay on the page.
+    const int block = static_cast<int>(rows.size() + 2) * line;
+    int y = imageHeight;
+    if (y + block >= pageHeight) y = pageHeight - block;
     for (const auto& [label, value] : rows) {
         const int baseline = y + metrics.ascent();
         painter.drawText(2, baseline, label);

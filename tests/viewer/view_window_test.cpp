@@ -422,6 +422,16 @@ TEST_F(ViewWindowTest, APrintoutHoldsTheImageAndTheResultsAndFramesFlowAgainAfte
     const int before = shown;
     feed(uniform(5));
     EXPECT_EQ(shown, before + 1);
+
+    // With the second moments, their axes instead of the widths along x and y.
+    feed(beam());
+    viewer->SecondMoment1->trigger();
+    viewer->Print2Click();
+    const std::string iso = run("pdftotext '" + pdf + "' -");
+    // ("Eff." comes out of the PDF with its ff ligature.)
+    for (const char* label : {"D\u03C3 major", "D\u03C3 minor", "Azimuth", "Ellipticity", " diam."})
+        EXPECT_NE(iso.find(label), std::string::npos) << label << " in:\n" << iso;
+    EXPECT_EQ(iso.find("Width X"), std::string::npos);
 }
 
 TEST_F(ViewWindowTest, TheBitmapIsTheWindowsClientAreaWithTheSurfaceImageInIt) {

@@ -14,6 +14,8 @@
 namespace kestrom {
 namespace {
 
+constexpr double kNoTurn = 1e-12;  // a cosine or sine this small is taken as none
+
 // Moments about the frame's middle pixel: m00, m10, m01, m20, m11, m02, exact.
 struct Moments {
     std::int64_t m[6] = {};
@@ -188,10 +190,6 @@ int cornerSide(int width, int height) { return std::max(1, std::min(width, heigh
 ColumnSpan rectangleSpan(const TurnedRectangle& w, int row, int width) {
     return RectangleRows(w, width).span(row);
 }
-
-namespace {
-constexpr double kNoTurn = 1e-12;  // a cosine or sine this small is taken as none
-}  // namespace
 
 RectangleRows::RectangleRows(const TurnedRectangle& window, int width)
     : w_(window), c_(std::cos(window.angle)), s_(std::sin(window.angle)),
