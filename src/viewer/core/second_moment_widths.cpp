@@ -15,6 +15,9 @@ namespace kestrom {
 namespace {
 
 constexpr double kNoTurn = 1e-12;  // a cosine or sine this small is taken as none
+// A call of the row sums costs about as much as summing this many more pixels: a row is summed
+// afresh unless the columns that changed are fewer by that much.
+constexpr int kSumsCallPixels = 64;
 
 // Moments about the frame's middle pixel: m00, m10, m01, m20, m11, m02, exact.
 struct Moments {
@@ -83,7 +86,7 @@ class WindowRows {
         const int changed = std::abs(span.first - old.first) + std::abs(span.last - old.last);
         if (fresh <= 0) {
             row.values = {};
-        } else if (!hadPixels || fresh <= changed) {
+        } else if (!hadPixels || fresh <= changed + kSumsCallPixels) {
             row.values = sums(r, span.first, span.last);
         } else {
             // The columns that left at either side, then those that entered.
