@@ -69,6 +69,23 @@ click "$viewer" 70 8 1 0.5     # "&Settings"
 xdotool key s                  # "&Show result"
 sleep 1
 shot "$viewer" viewer
+
+# The statistics of the second-moment widths, with the bad-pixel correction on; the viewer moved
+# off the console's window so that its tab can be clicked.
+xdotool windowmove "$viewer" 600 0
+sleep 0.5
+click "$main" 152 251 1 1      # the tab's bad-pixel correction: "Turn on"
+click "$viewer" 70 8 1 0.5     # "&Settings"
+click "$viewer" 150 163 1 0.5  # "Second moment (ISO 11146)"
+click "$viewer" 70 8 1 0.5
+click "$viewer" 100 187 1 1    # "S&tatistics"
+statistics=$(window '^Statistics$')
+xdotool windowmove "$statistics" 0 460   # under the console, clear of the viewer's buttons
+sleep 5                        # a hundred frames
+shot "$statistics" statistics
+click "$viewer" 70 8 1 0.5
+click "$viewer" 100 141 1 0.5  # back to "Knife edge"
+click "$main" 152 251 1 1      # the correction off again
 click "$viewer" 384 464 1 1    # "Close"
 
 # The utilities with the camera's bad pixels shown.
