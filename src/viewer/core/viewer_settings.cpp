@@ -40,7 +40,8 @@ ViewerSettings readViewerSettings(RegistryStore& store, const std::string& seria
     for (const BoolValue& v : kBools) s.*v.field = reg.ReadBool(v.name, defaults.*v.field);
     // A value of another version or a hand-edited file: what this one knows, else the default.
     if (s.widthMethod != 0 && s.widthMethod != 1) s.widthMethod = defaults.widthMethod;
-    if (s.statisticsFrames < 1 || s.statisticsFrames > BeamStatistics::kMaxFrames)
+    // Statistics of one frame would say nothing: the window offers two at the least.
+    if (s.statisticsFrames < 2 || s.statisticsFrames > BeamStatistics::kMaxFrames)
         s.statisticsFrames = defaults.statisticsFrames;
     return s;
 }
