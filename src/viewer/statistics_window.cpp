@@ -22,11 +22,11 @@ constexpr int kRefreshMs = 200;
 
 // Totals of many counts as whole numbers, energies in the scientific form, millimetres to a
 // tenth of a micrometre.
-std::string shown(BeamQuantity q, double v, const std::string& name) {
+std::string shown(BeamQuantity q, double v, bool energies) {
     if (q == BeamQuantity::CentroidX || q == BeamQuantity::CentroidY ||
         q == BeamQuantity::WidthX || q == BeamQuantity::WidthY)
         return formatGrouped(v, 4);
-    if (name.find("(counts)") == std::string::npos) return formatScientific(v);
+    if (energies) return formatScientific(v);
     return formatGrouped(v, q == BeamQuantity::Total ? 0 : 2);
 }
 
@@ -88,14 +88,22 @@ TStatisticsWindow::TStatisticsWindow(BeamStatistics& statistics, DialogService& 
     refreshTimer_->setSingleShot(true);
     refreshTimer_->setInterval(kRefreshMs);
     connect(refreshTimer_, &QTimer::timeout, this, &TStatisticsWindow::refresh);
-    connect(FramesEdit, &QSpinBox::valueChanged, this, [this](int n) { Q_EMIT framesChanged(n); });
-    connect(ResetButton, &QPushButton::clicked, this, [this] { Q_EMIT resetRequested(); });
+    connect(FramesEdit, &QSpinBox::valueChanged, this, [this](int n) {
+        statistics_.setFrames(n);
+        refresh();
+    });
+    connect(ResetButton, &QPushButton::clicked, this, [this] {
+        statistics_.reset();
+        refresh();
+    });
     connect(ExportButton, &QPushButton::clicked, this, &TStatisticsWindow::ExportButtonClick);
     resize(620, 520);
 }
 
-void TStatisticsWindow::setNames(const std::array<std::string, kBeamQuantities>& names) {
+void TStatisticsWindow::setNames(const std::array<std::string, kBeamQuantities>& names,
+                                 bool energies) {
     names_ = names;
+    energies_ = energies;
     QStringList rows;
     for (const std::string& n : names) rows << QString::fromStdString(n);
     Table->setVerticalHeaderLabels(rows);
@@ -128,8 +136,7 @@ void TStatisticsWindow::refresh() {
         const double values[] = {s.mean, s.deviation, s.minimum, s.maximum};
         for (int c = 0; c < 4; ++c)
             Table->item(r, c)->setText(
-                any ? QString::fromStdString(shown(q, values[c], names_[static_cast<std::size_t>(r)]))
-                    : QString());
+                any ? QString::fromStdString(shown(q, values[c], energies_)) : QString());
     }
     const PointingStability p = pointingStability(statistics_);
     auto axis = [](const char* name, double mm, double fraction) {

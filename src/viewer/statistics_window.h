@@ -30,8 +30,9 @@ class TStatisticsWindow : public QWidget {
     TStatisticsWindow(BeamStatistics& statistics, DialogService& dialogs,
                       std::function<std::string()> dataDirectory, QWidget* parent);
 
-    // The quantities' names with their units, in BeamQuantity order.
-    void setNames(const std::array<std::string, kBeamQuantities>& names);
+    // The quantities' names with their units, in BeamQuantity order; energies (calibrated)
+    // are shown in the scientific form, counts as numbers.
+    void setNames(const std::array<std::string, kBeamQuantities>& names, bool energies);
     const std::array<std::string, kBeamQuantities>& names() const { return names_; }
     // A sample was added: shown within a fifth of a second while the window is open, so that a
     // camera's rate costs the viewer no more than five redraws a second.
@@ -47,11 +48,6 @@ class TStatisticsWindow : public QWidget {
 
     void ExportButtonClick();
 
-  Q_SIGNALS:
-    // The user chose another N, or emptied the statistics.
-    void framesChanged(int frames);
-    void resetRequested();
-
   protected:
     void showEvent(QShowEvent* event) override;
 
@@ -60,6 +56,7 @@ class TStatisticsWindow : public QWidget {
     DialogService& dialogs_;
     std::function<std::string()> dataDirectory_;
     std::array<std::string, kBeamQuantities> names_;
+    bool energies_ = false;
     CentroidPlot* centroidPlot_;
     WidthPlot* widthPlot_;
     QTimer* refreshTimer_;

@@ -25,7 +25,8 @@ void TViewWindow::applyWidthMethod(WidthMethod method) {
 
 void TViewWindow::restartStatistics() {
     statistics_.reset();
-    if (statisticsWindow_) statisticsWindow_->setNames(statisticsNames());
+    if (statisticsWindow_)
+        statisticsWindow_->setNames(statisticsNames(), Surface1->resultsTextSettings().calibrated);
 }
 
 std::array<std::string, kBeamQuantities> TViewWindow::statisticsNames() const {
@@ -54,17 +55,9 @@ void TViewWindow::Statistics1Click() {
     if (!statisticsWindow_) {
         statisticsWindow_ = new TStatisticsWindow(statistics_, host_.dialogs(),
                                                   [this] { return dataDirectory_; }, this);
-        connect(statisticsWindow_, &TStatisticsWindow::framesChanged, this, [this](int n) {
-            statistics_.setFrames(n);
-            statisticsWindow_->refresh();
-        });
-        connect(statisticsWindow_, &TStatisticsWindow::resetRequested, this, [this] {
-            statistics_.reset();
-            statisticsWindow_->refresh();
-        });
+        // From now on the names follow every change of what the quantities mean.
+        statisticsWindow_->setNames(statisticsNames(), Surface1->resultsTextSettings().calibrated);
     }
-    // The units follow the energy calibration, which may have changed since.
-    statisticsWindow_->setNames(statisticsNames());
     statisticsWindow_->show();
     statisticsWindow_->raise();
     statisticsWindow_->activateWindow();

@@ -36,10 +36,23 @@ double binning(const VasprelHeader& header) {
     return std::ldexp(1.0, std::clamp<std::int32_t>(header.CaptureResolution, -16, 16));
 }
 
+namespace {
+
+// Millimetres per stored pixel along x and y: the pitch and the binning.
+struct Pitch {
+    double x, y;
+};
+Pitch millimetresPerPixel(const VasprelHeader& h) {
+    const double n = binning(h);
+    return {n * h.PixelHScale * 0.001, n * h.PixelVScale * 0.001};
+}
+
+}  // namespace
+
 std::array<double, kBeamQuantities> beamResultValues(const VasprelHeader& h,
                                                      const BeamResultsTextSettings& settings) {
     const double n = binning(h);
-    const double mmX = n * h.PixelHScale * 0.001, mmY = n * h.PixelVScale * 0.001;
+    const auto [mmX, mmY] = millimetresPerPixel(h);
     const double total = n * n * (settings.apertureShown ? h.ApertureTotal : h.FrameTotal);
     std::array<double, kBeamQuantities> v{};
     auto set = [&v](BeamQuantity q, double value) { v[static_cast<std::size_t>(q)] = value; };
@@ -93,9 +106,8 @@ std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& h,
         lines.push_back({"Width Y", millimetres(BeamQuantity::WidthY)});
         return lines;
     }
-    const double n = binning(h);
-    const SecondMomentAxes a =
-        secondMomentAxes(*iso, n * h.PixelHScale * 0.001, n * h.PixelVScale * 0.001);
+    const Pitch mm = millimetresPerPixel(h);
+    const SecondMomentAxes a = secondMomentAxes(*iso, mm.x, mm.y);
     constexpr const char* kNotThisBeam = "\u2013";
     lines.push_back({"D\u03C3 major", millimetres(BeamQuantity::WidthX)});
     lines.push_back({"D\u03C3 minor", millimetres(BeamQuantity::WidthY)});

@@ -121,26 +121,32 @@ class WindowRows {
     } middle_;
 };
 
-// Centroid and second moments of one pass, and what the window holds.
+// Centroid and second moments of one pass, what the window holds and the ground taken off.
 struct Pass {
     double x, y, xx, yy, xy;
     double sum, pixels;  // of the values, before the ground is taken off
+    double ground;
+};
+
+// The corners' ground and how many pixels it comes from.
+struct CornerGround {
+    double level;
+    int pixels;
 };
 
 // Nothing when the window holds no energy above the ground, which is the corners' or, where more
-// pixels lie outside the window than in the corners, theirs.
-bool passOf(const WindowRows& rows, const Pass* frame, const SecondMomentWidths& corners,
-            int cornerPixels, Pass& pass, double& ground) {
+// pixels lie outside the window (of the whole frame's pass) than in the corners, theirs.
+bool passOf(const WindowRows& rows, const Pass* frame, CornerGround corners, Pass& pass) {
     Moments values, area;
     rows.moments(values, area);
     pass.sum = static_cast<double>(values.m[0]);
     pass.pixels = static_cast<double>(area.m[0]);
-    ground = corners.background;
-    if (frame && frame->pixels - pass.pixels >= cornerPixels)
-        ground = (frame->sum - pass.sum) / (frame->pixels - pass.pixels);
+    pass.ground = corners.level;
+    if (frame && frame->pixels - pass.pixels >= corners.pixels)
+        pass.ground = (frame->sum - pass.sum) / (frame->pixels - pass.pixels);
     double m[6];
     for (int i = 0; i < 6; ++i)
-        m[i] = static_cast<double>(values.m[i]) - ground * static_cast<double>(area.m[i]);
+        m[i] = static_cast<double>(values.m[i]) - pass.ground * static_cast<double>(area.m[i]);
     if (!(m[0] > 0)) return false;
     const double mx = m[1] / m[0], my = m[2] / m[0];
     pass.x = rows.middleX() + mx;
@@ -152,9 +158,9 @@ bool passOf(const WindowRows& rows, const Pass* frame, const SecondMomentWidths&
            std::isfinite(pass.yy) && std::isfinite(pass.xy);
 }
 
-// The corners' mean and deviation; returns how many pixels they hold.
-int groundFromCorners(const std::int16_t* pixels, int width, int height,
-                      SecondMomentWidths& out) {
+// The corners' mean and deviation into out.
+CornerGround groundFromCorners(const std::int16_t* pixels, int width, int height,
+                               SecondMomentWidths& out) {
     const int side = cornerSide(width, height);
     const int sx = std::min(side, width), sy = std::min(side, height);
     std::int64_t sum = 0, squares = 0;
@@ -173,7 +179,7 @@ int groundFromCorners(const std::int16_t* pixels, int width, int height,
     out.background = mean;
     out.backgroundDeviation =
         std::sqrt(std::max(0.0, static_cast<double>(squares) / count - mean * mean));
-    return count;
+    return {mean, count};
 }
 
 }  // namespace
@@ -226,17 +232,15 @@ ColumnSpan RectangleRows::span(int row) const {
 SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int height) {
     SecondMomentWidths out;
     if (!pixels || width < 1 || height < 1) return out;
-    const int cornerPixels = groundFromCorners(pixels, width, height, out);
+    const CornerGround corners = groundFromCorners(pixels, width, height, out);
 
     // The first pass takes the whole frame, over the corners' ground.
     WindowRows rows(pixels, width, height);
     rows.setWholeFrame();
     Pass frame;
-    double ground;
-    if (!passOf(rows, nullptr, out, cornerPixels, frame, ground)) return out;
+    if (!passOf(rows, nullptr, corners, frame)) return out;
     Pass pass = frame;
     PrincipalAxes axes = principalAxes(pass.xx, pass.yy, pass.xy);
-    const SecondMomentWidths corners = out;
 
     for (int k = 0; k < kMaxPasses; ++k) {
         // A window narrower than a pixel would hold none; half a pixel holds the centroid's. A
@@ -251,8 +255,8 @@ SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int
                        static_cast<int>(std::max(-1.0, std::floor(pass.y - reach))),
                        static_cast<int>(std::min(double(height), std::ceil(pass.y + reach))));
         Pass next;
-        if (!passOf(rows, &frame, corners, cornerPixels, next, out.background))
-            return SecondMomentWidths{out.background, out.backgroundDeviation};
+        if (!passOf(rows, &frame, corners, next))
+            return SecondMomentWidths{next.ground, out.backgroundDeviation};
         const PrincipalAxes nextAxes = principalAxes(next.xx, next.yy, next.xy);
         out.passes = k + 1;
         const double change =
@@ -266,6 +270,7 @@ SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int
         }
     }
 
+    out.background = pass.ground;
     out.centroidX = pass.x;
     out.centroidY = pass.y;
     out.sigmaXX = pass.xx;
