@@ -17,7 +17,7 @@
 #include "console/core/console_settings.h"
 #include "console/core/recent_setup_files.h"
 #include "console/core/registry_keys.h"
-#include "console/hourglass.h"
+#include "common/qt/hourglass.h"
 #include "console/logo_app_form.h"
 #include "console/settings_panel.h"
 #include "maintenance/core/thermal_table.h"

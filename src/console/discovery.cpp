@@ -5,7 +5,7 @@
 
 #include "console/camera_tab.h"
 #include "console/core/console_settings.h"
-#include "console/hourglass.h"
+#include "common/qt/hourglass.h"
 #include "console/logo_app_form.h"
 
 namespace kestrom {

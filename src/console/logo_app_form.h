@@ -15,7 +15,7 @@
 #include "camera_link/driver_calls.h"
 #include "console/service_buttons.h"
 #include "console/settings_panel.h"
-#include "console/core/reg_util.h"
+#include "common/reg_util.h"
 #include "console/core/setup_files.h"
 #include "console/core/history_log.h"
 #include "platform/delay_service.h"

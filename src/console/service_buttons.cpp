@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "console/camera_tab.h"
-#include "console/hourglass.h"
+#include "common/qt/hourglass.h"
 #include "console/settings_panel.h"
 #include "platform/regular_file.h"
 

@@ -13,8 +13,8 @@
 #include "camera_link/acquisition.h"
 #include "console/camera_tab.h"
 #include "console/core/gain_model.h"
-#include "console/hourglass.h"
-#include "console/core/number_text.h"
+#include "common/qt/hourglass.h"
+#include "common/number_text.h"
 #include "console/settings_panel.h"
 
 namespace kestrom {

@@ -12,7 +12,7 @@
 #include "camera_link/scoped_value.h"
 #include "console/camera_tab.h"
 #include "console/core/gain_model.h"
-#include "console/core/number_text.h"
+#include "common/number_text.h"
 #include "console/settings_panel.h"
 
 namespace kestrom {

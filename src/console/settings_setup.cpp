@@ -8,7 +8,7 @@
 
 #include "console/camera_tab.h"
 #include "console/core/gain_model.h"
-#include "console/core/number_text.h"
+#include "common/number_text.h"
 #include "console/settings_panel.h"
 
 namespace kestrom {

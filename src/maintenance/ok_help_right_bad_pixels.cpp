@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "camera_records/requests.h"
-#include "console/core/number_text.h"
-#include "console/hourglass.h"
+#include "common/number_text.h"
+#include "common/qt/hourglass.h"
 #include "maintenance/core/bad_pixel_map.h"
 #include "maintenance/ok_help_right_dlg.h"
 #include "platform/regular_file.h"

@@ -19,8 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "console/core/number_text.h"
-#include "console/core/reg_util.h"
+#include "common/number_text.h"
+#include "common/reg_util.h"
 #include "maintenance/edit_colours.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 

@@ -5,8 +5,8 @@
 #include <QStatusBar>
 
 #include "camera_records/requests.h"
-#include "console/core/number_text.h"
-#include "console/hourglass.h"
+#include "common/number_text.h"
+#include "common/qt/hourglass.h"
 #include "maintenance/edit_colours.h"
 #include "maintenance/ok_help_right_dlg.h"
 

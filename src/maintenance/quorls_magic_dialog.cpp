@@ -19,9 +19,9 @@
 #include <cmath>
 
 #include "camera_records/requests.h"
-#include "console/core/number_text.h"
-#include "console/core/reg_util.h"
-#include "console/hourglass.h"
+#include "common/number_text.h"
+#include "common/reg_util.h"
+#include "common/qt/hourglass.h"
 
 namespace kestrom {
 namespace {

@@ -1,7 +1,7 @@
 // The factory dialog's files: the record as a ".FAC" file and the thermal table as text.
 #include <string_view>
 
-#include "console/hourglass.h"
+#include "common/qt/hourglass.h"
 #include "maintenance/quorls_magic_dialog.h"
 #include "platform/regular_file.h"
 #include "viewer/core/frame_file_replace.h"

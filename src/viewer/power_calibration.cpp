@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "console/core/number_text.h"
+#include "common/number_text.h"
 
 namespace kestrom {
 namespace {

@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "console/core/reg_ctl.h"
-#include "console/core/reg_util.h"
+#include "common/reg_util.h"
 #include "settings_fixture.h"
 
 namespace kestrom {

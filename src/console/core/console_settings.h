@@ -5,7 +5,7 @@
 #include <string>
 
 #include "console/core/reg_ctl.h"
-#include "console/core/reg_util.h"
+#include "common/reg_util.h"
 
 namespace kestrom {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "console/core/reg_util.h"
+#include "common/reg_util.h"
 #include "platform/registry_store.h"
 
 namespace kestrom {

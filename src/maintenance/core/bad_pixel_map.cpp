@@ -3,7 +3,7 @@
 #include <streambuf>
 #include <utility>
 
-#include "console/core/number_text.h"
+#include "common/number_text.h"
 
 namespace kestrom {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "console/core/reg_util.h"
+#include "common/reg_util.h"
 #include "platform/registry_store.h"
 
 namespace kestrom {

@@ -1,5 +1,5 @@
 // Number parsing and formatting of the panel's fields.
-#include "console/core/number_text.h"
+#include "common/number_text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,5 +1,5 @@
 // TRegUtil over the registry store.
-#include "console/core/reg_util.h"
+#include "common/reg_util.h"
 
 #include <charconv>
 
