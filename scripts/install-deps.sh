@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the console, its tests and its benches need (a font included:
 # the surface writes its results and colour bar, and tests look for that text; poppler reads the
-# printouts back).
+# printouts back), and the German locale in which a test checks that numbers keep their one form.
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
@@ -12,6 +12,7 @@ packages=(
   poppler-utils
   qt6-multimedia-dev
   dpkg-dev lintian desktop-file-utils
+  locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -22,4 +23,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A comma-decimal locale for the test that runs the dialogs as a German user would.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen >/dev/null
 fi

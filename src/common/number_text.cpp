@@ -1,9 +1,10 @@
-// Number parsing and formatting of the panel's fields.
+// Number parsing and formatting in one form for every locale: std::from_chars and std::to_chars
+// never look at the locale that Qt sets for the process, while printf and strtod do.
 #include "common/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace kestrom {
@@ -15,6 +16,15 @@ std::string trimmed(const std::string& text) {
     if (b == std::string::npos) return {};
     std::size_t e = text.find_last_not_of(" \t");
     return text.substr(b, e - b + 1);
+}
+
+std::string formatted(double value, std::chars_format format, int precision) {
+    // The longest "%f" of a double: 309 digits before the point, the decimals and a sign.
+    char buffer[400 + 64];
+    precision = std::clamp(precision, 0, 64);
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
+    if (error != std::errc()) return "0";
+    return std::string(buffer, end);
 }
 
 }  // namespace
@@ -37,10 +47,10 @@ std::optional<double> parseDecimal(const std::string& text) {
     return value;
 }
 
-std::string formatFixed(double value, int decimals) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    return buffer;
+std::string formatFixed(double value, int decimals) { return formatted(value, std::chars_format::fixed, decimals); }
+
+std::string formatGeneral(double value, int significant) {
+    return formatted(value, std::chars_format::general, significant);
 }
 
 std::string rateFromPeriod(int period, const std::string& notPositive) {

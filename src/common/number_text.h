@@ -1,4 +1,5 @@
-// How the panel reads numbers typed by the user and writes numbers into its fields.
+// How the system reads numbers typed by the user and writes numbers into fields, files and
+// messages: always with '.' as the decimal point and no grouping, whatever locale the user runs in.
 #pragma once
 
 #include <optional>
@@ -14,13 +15,16 @@ inline int integerOrZero(const std::string& text) { return parseInteger(text).va
 // A decimal number such as "3", "2.5" or "1e1"; nothing when the text is not one.
 std::optional<double> parseDecimal(const std::string& text);
 
+// "%.*f" as in the C locale.
 std::string formatFixed(double value, int decimals);
+// "%.*g" as in the C locale.
+std::string formatGeneral(double value, int significant);
 
-// The standard conversion errors: "'<text>' is not a valid integer value." and the same for a
+// The standard conversion errors: "'<text>' is not a valid integer value" and the same for a
 // floating point value.
-inline std::string notAnIntegerText(const std::string& text) { return "'" + text + "' is not a valid integer value."; }
+inline std::string notAnIntegerText(const std::string& text) { return "'" + text + "' is not a valid integer value"; }
 inline std::string notADecimalText(const std::string& text) {
-    return "'" + text + "' is not a valid floating point value.";
+    return "'" + text + "' is not a valid floating point value";
 }
 
 // A rate in Hz from a period in microseconds, "%.2f"; notPositive is shown for a period <= 0.

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "camera_link/camera_driver.h"
+#include "common/number_text.h"
 #include "console/camera_tab.h"
 #include "console/core/console_settings.h"
 #include "console/core/recent_setup_files.h"
@@ -182,11 +183,7 @@ void ConsoleLaunches::viewThermal() {
     ThermalTable table;
     table.fromBytes(buffer.data());
     std::string text;
-    for (std::size_t i = 0; i < table.used(); ++i) {
-        char value[64];
-        std::snprintf(value, sizeof value, "%.2f ", static_cast<double>(table.entries[i]));
-        text += value;
-    }
+    for (std::size_t i = 0; i < table.used(); ++i) text += formatFixed(static_cast<double>(table.entries[i]), 2) + " ";
     if (text.empty()) {
         hourglass.reset();
         dialogs.messageBox("Camera content error?", "No thermal table read from camera.", BoxButtons::Ok,

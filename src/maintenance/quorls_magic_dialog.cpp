@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QStatusBar>
@@ -39,13 +40,14 @@ QLineEdit* edit(const char* name, int width = 70) {
     return e;
 }
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-std::string s(const QLineEdit* e) { return e->text().toStdString(); }
+// The record's texts are 8-bit characters: one byte, one Latin-1 character, both ways.
+QString q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+std::string s(const QLineEdit* e) { return e->text().toLatin1().toStdString(); }
 
-// The spin edits show two decimals; an untouched one gives back the value it was shown.
-float spunValue(const QDoubleSpinBox* box, float shown) {
-    const double rounded = std::round(static_cast<double>(shown) * 100.0) / 100.0;
-    return box->value() == rounded ? shown : static_cast<float>(box->value());
+// The spin edits show two decimals within their range, and nothing for a value that is no number
+// (an erased record's); an untouched one gives back the exact value it was shown for.
+float spunValue(const QDoubleSpinBox* box, float shown, double shownInBox) {
+    return box->value() == shownInBox ? shown : static_cast<float>(box->value());
 }
 
 }  // namespace
@@ -99,6 +101,7 @@ void TQuorlsMagicDialog::buildControls() {
         b->setDecimals(2);
         b->setSingleStep(1.0);
         b->setRange(-1e9, 1e9);
+        b->setLocale(QLocale::c());  // one decimal point whatever the user's locale
         b->setValue(1.0);
         return b;
     };
@@ -167,10 +170,13 @@ void TQuorlsMagicDialog::buildControls() {
     auto* reserved = new QGroupBox("Reserved fields");
     auto* r = new QGridLayout(reserved);
     const char* letters[] = {"A", "B", "C", "D"};
+    const FactoryInfo::TextField reservedFields[] = {FactoryInfo::kReservedAText, FactoryInfo::kReservedBText,
+                                                     FactoryInfo::kReservedCText, FactoryInfo::kReservedDText};
     for (std::size_t i = 0; i < 4; ++i) {
         Reserved[i] = edit("", 240);
         Reserved[i]->setObjectName(QString("Reserved%1").arg(i + 1));
-        Reserved[i]->setMaxLength(static_cast<int>(kReservedTextLength[i]));
+        // The whole field, so that a text without its NUL shows whole; a changed one is cut.
+        Reserved[i]->setMaxLength(static_cast<int>(reservedFields[i].size));
         r->addWidget(new QLabel(letters[i]), static_cast<int>(i), 0);
         r->addWidget(Reserved[i], static_cast<int>(i), 1);
     }
@@ -291,6 +297,8 @@ void TQuorlsMagicDialog::showRecord() {
     shownVScale_ = f.vScale;
     HScale->setValue(std::isfinite(f.hScale) ? f.hScale : 0.0);
     VScale->setValue(std::isfinite(f.vScale) ? f.vScale : 0.0);
+    shownHScaleInBox_ = HScale->value();
+    shownVScaleInBox_ = VScale->value();
     SiliconChopCalibrateEdit->setText(q(f.chopCalibration));
     CameraTypeBox->setCurrentIndex(f.cameraType);
     IBPCheckBox->setChecked(f.ibp);
@@ -320,17 +328,18 @@ bool TQuorlsMagicDialog::buildRecord() {
         f.choppedGain[i] = s(ChoppedGain[i]);
         f.choppedOffset[i] = s(ChoppedOffset[i]);
     }
-    f.hScale = spunValue(HScale, shownHScale_);
-    f.vScale = spunValue(VScale, shownVScale_);
+    f.hScale = spunValue(HScale, shownHScale_, shownHScaleInBox_);
+    f.vScale = spunValue(VScale, shownVScale_, shownVScaleInBox_);
     f.chopCalibration = s(SiliconChopCalibrateEdit);
     f.cameraType = CameraTypeBox->currentIndex();
     f.ibp = IBPCheckBox->isChecked();
     f.bps = BPSCheckBox->isChecked();
     const std::optional<std::string> bad = buildFactoryRecord(f, record_);
-    // The detector texts as they went into the record.
+    // The texts as they went into the record.
     DetectorSerialNumber->setText(q(f.detectorSerial));
     DetectorGrade->setText(q(f.detectorGrade));
     DetectorDie->setText(q(f.detectorDie));
+    for (std::size_t i = 0; i < 4; ++i) Reserved[i]->setText(q(f.reserved[i]));
     if (!bad) return true;
     host_.dialogs().messageBox("Quorl's Magic Dialog", notAnIntegerText(*bad), BoxButtons::Ok,
                                BoxIcon::Error);
@@ -373,7 +382,9 @@ void TQuorlsMagicDialog::thermalRequest(const Request& request, bool zeroFirst) 
         std::array<std::uint8_t, kThermalTableBytes> buffer{};
         if (zeroFirst) thermal_ = ThermalTable{};
         thermal_.toBytes(buffer.data());
-        if (host_.mapRequest(slot_, request, buffer.data(), static_cast<std::uint32_t>(buffer.size())) && zeroFirst)
+        if (!host_.mapRequest(slot_, request, buffer.data(), static_cast<std::uint32_t>(buffer.size())))
+            failedRecordRequest();  // the camera is closed: so is the dialog
+        else if (zeroFirst)
             thermal_.fromBytes(buffer.data());
     }
     host_.resumeAcquisition(slot_);

@@ -102,6 +102,8 @@ class TQuorlsMagicDialog : public QDialog {
     bool buildRecord();
     void failedRecordRequest();
     void fileError(const std::string& lead, const std::string& reason);
+    // A thermal file that opened and could not be read or written whole.
+    void thermalFileError(const std::string& reason);
     void rememberFolder(const std::string& path);
     void thermalRequest(const Request& request, bool zeroFirst);
 
@@ -110,6 +112,7 @@ class TQuorlsMagicDialog : public QDialog {
     FactoryInfo record_;
     ThermalTable thermal_;
     float shownHScale_ = 1.0f, shownVScale_ = 1.0f;
+    double shownHScaleInBox_ = 1.0, shownVScaleInBox_ = 1.0;
     std::string dataDirectory_;
     std::string thermalFileName_ = "*.txt";
 };

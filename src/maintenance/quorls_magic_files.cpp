@@ -10,6 +10,7 @@ namespace kestrom {
 namespace {
 
 constexpr const char* kFacFilter = "Vantrel factory settings|*.FAC";
+constexpr const char* kThermalFileError = "Can't perform one of the following file operations: Open, Seek, Read, Close.";
 // A thermal table's text is a few hundred kilobytes at most; the values needed are at its start.
 constexpr std::size_t kThermalFileRead = 4u << 20;
 
@@ -18,6 +19,12 @@ constexpr std::size_t kThermalFileRead = 4u << 20;
 void TQuorlsMagicDialog::fileError(const std::string& lead, const std::string& reason) {
     host_.appendHistory(lead + reason);
     host_.dialogs().messageBox("Error", lead + reason, BoxButtons::Ok, BoxIcon::Error);
+}
+
+void TQuorlsMagicDialog::thermalFileError(const std::string& reason) {
+    // The box names the operations; the history keeps the system's reason beside it.
+    host_.appendHistory(std::string(kThermalFileError) + " " + reason);
+    host_.dialogs().messageBox("Temperature File Error", kThermalFileError, BoxButtons::Ok, BoxIcon::Error);
 }
 
 void TQuorlsMagicDialog::rememberFolder(const std::string& path) {
@@ -73,6 +80,10 @@ void TQuorlsMagicDialog::BitBtn7Click() {
     thermalFileName_ = *path;
     rememberFolder(*path);
     const CappedFileRead read = readFileStart(*path, kThermalFileRead);
+    if (read.outcome != CappedFileRead::Outcome::Read && read.opened) {
+        thermalFileError(read.reason);
+        return;
+    }
     if (read.outcome != CappedFileRead::Outcome::Read) {
         fileError("Couldn't open thermal file. ",
                   read.outcome == CappedFileRead::Outcome::Absent ? "The file does not exist." : read.reason);
@@ -97,7 +108,12 @@ void TQuorlsMagicDialog::BitBtn8Click() {
     thermalFileName_ = *path;
     rememberFolder(*path);
     const std::string text = formatThermalFile(thermal_);
-    if (auto error = replaceFileWhole(*path, {text})) fileError("Couldn't open thermal file. ", error->reason);
+    if (auto error = replaceFileWhole(*path, {text})) {
+        if (error->step == FileReplaceError::Step::Write)
+            thermalFileError(error->reason);
+        else
+            fileError("Couldn't open thermal file. ", error->reason);
+    }
 }
 
 }  // namespace kestrom

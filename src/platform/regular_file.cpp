@@ -29,6 +29,7 @@ int openRegular(const std::string& path, CappedFileRead& r, struct stat& st) {
         ::close(fd);
         return -1;
     }
+    r.opened = true;
     return fd;
 }
 

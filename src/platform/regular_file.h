@@ -14,6 +14,7 @@ struct CappedFileRead {
     enum class Outcome { Read, Absent, TooLarge, Failed } outcome = Outcome::Absent;
     std::string data;
     std::string reason;  // Failed: the system's text, or "not a regular file"
+    bool opened = false;  // Failed with this set: the file opened and its reading failed
 };
 CappedFileRead readFileCapped(const std::string& path, std::size_t cap);
 

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <cstdio>
 
 #include "common/number_text.h"
 
@@ -26,9 +25,7 @@ TPowerCalibration::TPowerCalibration(const TSurface& surface, QWidget* parent) :
     layout->addWidget(new QLabel("Energy", this), 0, 0);
     AmountOfEnergy = new QLineEdit(this);
     AmountOfEnergy->setObjectName("AmountOfEnergy");
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", surface.calibratedEnergy());
-    AmountOfEnergy->setText(text);
+    AmountOfEnergy->setText(QString::fromStdString(formatFixed(surface.calibratedEnergy(), 3)));
     AmountOfEnergy->installEventFilter(this);
     layout->addWidget(AmountOfEnergy, 0, 1);
     layout->addWidget(new QLabel("Units", this), 1, 0);

@@ -9,6 +9,11 @@ class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+#ifdef KESTROM_TEST_LOCALE
+        // Qt sets the process locale from the environment as the application is made.
+        setenv("LC_ALL", KESTROM_TEST_LOCALE, 1);
+        setenv("LANG", KESTROM_TEST_LOCALE, 1);
+#endif
         static int argc = 1;
         static char name[] = "console_tests";
         static char* argv[] = {name, nullptr};

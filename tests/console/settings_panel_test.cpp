@@ -83,7 +83,7 @@ TEST_F(SettingsPanel, TextThatIsNotANumberGetsTheErrorBoxAndSendsNothing) {
     type(tab()->ExposureTime, "12abc");
     type(tab()->GainFactor, "fast");
     ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[0].text, "'12abc' is not a valid integer value.");
+    EXPECT_EQ(dialogs.boxes[0].text, "'12abc' is not a valid integer value");
     EXPECT_EQ(countRequests(req::SetExposureTime.code), before);
     EXPECT_EQ(countRequests(req::SetGain.code), 0);
 }

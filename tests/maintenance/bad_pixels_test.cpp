@@ -150,9 +150,10 @@ TEST(BadPixelFiles, JunkLinesAndPositionsOffTheImageAreSkippedAndAValueThatIsNoN
         {"124, 5\r\n-1, 5\r\n5, 124\r\n6, 7\r\n", {{6, 7}}, std::nullopt},
         {"3, 4\r\n5, x\r\n7, 8\r\n", {{3, 4}}, "x"},
         {"3, 4\nabc, 9\n", {{3, 4}}, "abc"},
-        // The row starts after the comma and one more character.
-        {"5,7\n", {}, ""},
+        // The row follows the comma with the space this program writes, or without it.
+        {"12,34\r\n7,8\r\n", {{7, 8}, {12, 34}}, std::nullopt},
         {"5,  7\n", {{5, 7}}, std::nullopt},
+        {"5,\n", {}, ""},
         {"3, 4\n3, 4\n", {{3, 4}, {3, 4}}, std::nullopt},
         {"99999999999, 1\n", {}, "99999999999"},
     };

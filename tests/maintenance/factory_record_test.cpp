@@ -2,6 +2,8 @@
 // and its text files, and the key sequence that opens the dialog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <random>
 
 #include "console/core/factory_keys.h"
@@ -47,6 +49,55 @@ TEST(FactoryForm, AnUntouchedFormBuildsTheSameBytesAlsoThoseNoControlShows) {
     // Built over a record of other bytes, the fields come out the same and the rest is carried.
     EXPECT_EQ(buildFactoryRecord(form, built), std::nullopt);
     EXPECT_EQ(built.bytes, original.bytes);
+}
+
+// Records a camera may hold that no control shows exactly: an erased one, and one written by a
+// program of 8-bit texts.
+FactoryInfo erasedRecord() {
+    FactoryInfo r;
+    r.bytes.fill(0xFF);
+    return r;
+}
+
+FactoryInfo eightBitRecord() {
+    FactoryInfo r = sampleRecord();
+    r.setText(FactoryInfo::kDetectorSerialText, "5\xB5m \xB0" "C");
+    r.setText(FactoryInfo::kDetectorGradeText, "\xFF\x80\xE9");
+    r.bytes[FactoryInfo::kHardwareRevision] = 0xC4;
+    std::fill_n(r.bytes.begin() + FactoryInfo::kReservedC, 32, std::uint8_t{'c'});  // no NUL
+    r.bytes[FactoryInfo::kChopperPresent] = 2;
+    r.bytes[FactoryInfo::kIBP] = 0x80;
+    r.setFloatLE(FactoryInfo::kHScale, std::numeric_limits<float>::infinity());
+    r.setFloatLE(FactoryInfo::kVScale, 3e10f);
+    return r;
+}
+
+TEST(FactoryForm, UntouchedFormsOfErasedAndEightBitRecordsBuildTheSameBytes) {
+    for (const FactoryInfo& original : {erasedRecord(), eightBitRecord()}) {
+        FactoryForm form = showFactoryRecord(original);
+        FactoryInfo built = original;
+        ASSERT_EQ(buildFactoryRecord(form, built), std::nullopt);
+        EXPECT_EQ(built.bytes, original.bytes) << int(original.bytes[0]);
+    }
+}
+
+TEST(FactoryForm, ChangedTextsAreCutToTheirFieldAndChangedSwitchesStoreOneOrZero) {
+    FactoryInfo r = erasedRecord();
+    FactoryForm form = showFactoryRecord(r);
+    form.reserved[0] = std::string(40, 'a');
+    form.reserved[3] = std::string(30, 'd');
+    form.detectorDie = "D1";
+    form.chopperPresent = false;
+    form.ibp = true;
+    ASSERT_EQ(buildFactoryRecord(form, r), std::nullopt);
+    EXPECT_EQ(form.reserved[0], std::string(31, 'a'));
+    EXPECT_EQ(r.text(FactoryInfo::kReservedAText), std::string(31, 'a'));
+    EXPECT_EQ(r.text(FactoryInfo::kReservedDText), std::string(23, 'd'));
+    EXPECT_EQ(r.text(FactoryInfo::kDetectorDieText), "D1");
+    EXPECT_EQ(r.bytes[FactoryInfo::kDetectorDie + 3], 0xFF);  // after the NUL: as it was
+    EXPECT_EQ(r.bytes[FactoryInfo::kChopperPresent], 0);
+    EXPECT_EQ(r.bytes[FactoryInfo::kIBP], 1);
+    EXPECT_EQ(r.bytes[FactoryInfo::kBPS], 0xFF);  // untouched
 }
 
 TEST(FactoryForm, NumbersKeepTheirLow16BitsBigEndianAndTextsAreCutTo15) {
@@ -135,6 +186,17 @@ TEST(ThermalFiles, TheFilesLengthOverFourValuesAreReadAndTheUsedOnesSavedWithFiv
             EXPECT_EQ(t.entries[i], i < c.entries.size() ? c.entries[i] : 0.0f) << c.text << " entry " << i;
     }
     EXPECT_EQ(formatThermalFile(ThermalTable{}), "");
+}
+
+TEST(ThermalFiles, EveryValueReadsBackAsItWasAlsoThoseFiveDecimalsWouldLose) {
+    const std::vector<float> values = {20.0f, 3e-6f, -1e-6f, 1.2345678f, 1e30f, -4e-38f, 1.5f, 16777217.0f, 0.1f};
+    ThermalTable table;
+    std::copy(values.begin(), values.end(), table.entries.begin());
+    const std::string text = formatThermalFile(table);
+    EXPECT_EQ(text.substr(0, 17), "20.00000\r\n3e-06\r\n") << text;
+    const ThermalTable back = parseThermalFile(text);
+    for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(back.entries[i], values[i]) << i << " in " << text;
+    EXPECT_EQ(back.used(), values.size());
 }
 
 TEST(ThermalFiles, TheTableTravelsAsLittleEndianFloats) {

@@ -68,6 +68,8 @@ TEST(SoftwareGain, OnlyGainsBetweenZeroAndTwoOtherThanOneChangeTheValueTowardZer
         {0x0080, -7, -3}, {0x0080, 7, 3},  {0x0180, 101, 151}, {0x01FF, -100, -199},
         {0x0100, -7, -7}, {0x0200, -7, -7}, {0x0300, -7, -7},  {0, -7, -7},
         {-256, -7, -7},
+        // Beyond 16 bits the value saturates: a bright pixel never turns dark.
+        {0x012B, 32766, 32767}, {0x01FD, -20000, -32768},
     };
     for (const Case& c : cases) {
         GainMap map;

@@ -254,7 +254,7 @@ TEST_F(UtilitiesTest, BadPixelFilesSaveInListOrderLoadWithTheirRulesAndCancelLea
     dlg->BitBtn4Click();
     EXPECT_EQ(listed(), (std::vector<PixPoint>{{5, 6}}));
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, "'seven' is not a valid integer value.");
+    EXPECT_EQ(dialogs.boxes[0].text, "'seven' is not a valid integer value");
 
     // The factory names the file after the camera.
     form->state().privilegedMode = true;
@@ -286,7 +286,7 @@ TEST_F(UtilitiesTest, TypedGainsGoIntoTheMapAndSetDefaultThenSaveWritesOneZeroEv
     const GainMap before = dlg->gainMap();
     typeEnter(dlg->RowGain, "1,5x");
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, "'1,5x' is not a valid floating point value.");
+    EXPECT_EQ(dialogs.boxes[0].text, "'1,5x' is not a valid floating point value");
     EXPECT_EQ(dlg->gainMap().bytes(), before.bytes());
 
     // The row read-out is red while the row is not uniform.

@@ -10,9 +10,11 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -43,6 +45,13 @@ class FactoryDialogTest : public ConsoleFixture {
         start(std::move(cameras));
         showTab(1);
         runner();
+    }
+    // A thermal camera whose table holds 20, 30 and 40.
+    void openThermal() {
+        sim::CameraConfig thermal = camera(0, 33);
+        thermal.cameraType = 1;
+        thermal.thermalTable = {20, 30, 40};
+        open({thermal});
     }
     void runner() {
         form->factory().setModalRunner([this](QDialog& d) {
@@ -160,6 +169,97 @@ TEST_F(FactoryDialogTest, AnUntouchedRecordSentBackIsTheSame256BytesAndEditsGoIn
     EXPECT_TRUE(form->state().slots[1].SavedAcquireStates.empty());
 }
 
+TEST_F(FactoryDialogTest, ErasedAndEightBitRecordsGoBackToTheCameraAndThroughFilesByteForByte) {
+    open();
+    const std::string folder = configFolder + "/records/";
+    fs::create_directories(folder);
+    const std::function<void(FactoryInfo&)> records[] = {
+        [](FactoryInfo& f) { f.bytes.fill(0xFF); },
+        [](FactoryInfo& f) {
+            f.setText(FactoryInfo::kDetectorSerialText, "5\xB5m");
+            f.setText(FactoryInfo::kReservedAText, "40 \xB0" "C");
+            f.bytes[FactoryInfo::kHardwareRevision] = 0xE9;
+            f.setFloatLE(FactoryInfo::kHScale, 2e9f);
+        },
+    };
+    for (const auto& make : records) {
+        driver->editFactory(0, make);
+        const FactoryInfo original = driver->factory(0);
+        const std::string bytes(reinterpret_cast<const char*>(original.bytes.data()), FactoryInfo::kSize);
+        std::ofstream(folder + "in.FAC", std::ios::binary) << bytes;
+        inDialog = [&](TQuorlsMagicDialog& d) {
+            d.BitBtn3Click();
+            EXPECT_EQ(driver->factory(0).bytes, original.bytes);
+            dialogs.files = {folder + "in.FAC"};
+            d.BitBtn1Click();
+            dialogs.files = {folder + "out.FAC"};
+            d.BitBtn2Click();
+            EXPECT_EQ(readFile(folder + "out.FAC"), bytes);
+        };
+        factoryWith("Wopp");
+        EXPECT_FALSE(closedByItself);
+    }
+}
+
+TEST_F(FactoryDialogTest, AFailedThermalRequestClosesTheCameraAndTheDialog) {
+    openThermal();
+    driver->failNextRequest(0, req::GetTemperatureMap.code, EIO);
+    inDialog = [&](TQuorlsMagicDialog& d) { d.BitBtn9Click(); };
+    factoryWith("Wopp");
+    EXPECT_TRUE(closedByItself);
+    EXPECT_TRUE(historyHas("IOCTL_SPC_GET_Temperature_MAP. " + systemErrorText(EIO)));
+    EXPECT_FALSE(form->state().slots[1].hasDevice());
+    EXPECT_TRUE(dlg->thermalTable().empty());
+}
+
+TEST_F(FactoryDialogTest, ThermalFilesThatDoNotOpenOrCannotBeReadOrWrittenSayWhatFailed) {
+    openThermal();
+    const std::string folder = configFolder + "/thermal/";
+    fs::create_directories(folder);
+    const std::string operations = "Can't perform one of the following file operations: Open, Seek, Read, Close.";
+    struct Case {
+        void (TQuorlsMagicDialog::*button)();
+        std::string path;
+        std::string caption, text;
+    } cases[] = {
+        {&TQuorlsMagicDialog::BitBtn7Click, folder + "absent.txt", "Error",
+         "Couldn't open thermal file. The file does not exist."},
+        {&TQuorlsMagicDialog::BitBtn8Click, folder + "gone/x.txt", "Error",
+         "Couldn't open thermal file. " + systemErrorText(ENOENT)},
+        // A regular file that opens and cannot be read.
+        {&TQuorlsMagicDialog::BitBtn7Click, "/proc/self/mem", "Temperature File Error", operations},
+    };
+    inDialog = [&](TQuorlsMagicDialog& d) {
+        d.BitBtn9Click();
+        for (const Case& c : cases) {
+            dialogs.boxes.clear();
+            dialogs.files = {c.path};
+            (d.*c.button)();
+            ASSERT_EQ(dialogs.boxes.size(), 1u) << c.path;
+            EXPECT_EQ(dialogs.boxes[0].caption, c.caption) << c.path;
+            EXPECT_EQ(dialogs.boxes[0].text, c.text) << c.path;
+            EXPECT_EQ(d.thermalTable().used(), 3u) << c.path;  // the table as it was
+        }
+        // Written in part: the file size limit stops the write after it was created.
+        struct rlimit before {};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = before;
+        small.rlim_cur = 8;
+        setrlimit(RLIMIT_FSIZE, &small);
+        dialogs.boxes.clear();
+        dialogs.files = {folder + "cut.txt"};
+        d.BitBtn8Click();
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, ignored);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].caption, "Temperature File Error");
+        EXPECT_EQ(dialogs.boxes[0].text, operations);
+        EXPECT_FALSE(fs::exists(folder + "cut.txt"));
+    };
+    factoryWith("Wopp");
+}
+
 TEST_F(FactoryDialogTest, AFieldThatIsNoNumberShowsTheConversionErrorAndSendsNothing) {
     open();
     inDialog = [&](TQuorlsMagicDialog& d) {
@@ -167,7 +267,7 @@ TEST_F(FactoryDialogTest, AFieldThatIsNoNumberShowsTheConversionErrorAndSendsNot
         dialogs.boxes.clear();
         d.BitBtn3Click();
         ASSERT_EQ(dialogs.boxes.size(), 1u);
-        EXPECT_EQ(dialogs.boxes[0].text, "'12a' is not a valid integer value.");
+        EXPECT_EQ(dialogs.boxes[0].text, "'12a' is not a valid integer value");
         EXPECT_EQ(requestsOf(req::SetFactoryInformation.code), 0u);
         EXPECT_TRUE(form->state().slots[1].SavedAcquireStates.empty());
         d.BitBtn2Click();  // nor saved
@@ -177,10 +277,7 @@ TEST_F(FactoryDialogTest, AFieldThatIsNoNumberShowsTheConversionErrorAndSendsNot
 }
 
 TEST_F(FactoryDialogTest, TheThermalPanelFollowsTheCameraTypeAndTheTableTravelsToFilesAndBack) {
-    sim::CameraConfig thermal = camera(0, 33);
-    thermal.cameraType = 1;
-    thermal.thermalTable = {20, 30, 40};
-    open({thermal});
+    openThermal();
     const std::string folder = configFolder + "/thermal/";
     fs::create_directories(folder);
     inDialog = [&](TQuorlsMagicDialog& d) {

@@ -78,7 +78,7 @@ TEST_F(PowerCalibration, TextThatIsNoNumberChangesNothing) {
     dialog.AmountOfEnergy->setText("1.2.3");
     applyPowerCalibration(dialog, true, surface, dialogs);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].text, "'1.2.3' is not a valid floating point value.");
+    EXPECT_EQ(dialogs.boxes[0].text, "'1.2.3' is not a valid floating point value");
     EXPECT_EQ(surface.calibratedEnergy(), 0);
     EXPECT_FALSE(surface.calibratedShown());
 }

@@ -53,7 +53,8 @@ std::vector<std::uint8_t> encodeCameraBadPixelMap(const BadPixelList& list, cons
         if (static_cast<int>(entries.size()) == kMaxMapEntries) break;
         entries.emplace_back(static_cast<std::uint16_t>(p.column + 1), static_cast<std::uint16_t>(kMapSide - p.row));
     }
-    // The camera takes its map in row order; the exchange sort keeps its order of equal rows.
+    // The camera takes its map in row order. Entries of one row end up in the order the camera's
+    // own exchange sort gives them, which is not always the list's.
     for (std::size_t i = 0; i < entries.size(); ++i) {
         for (std::size_t j = i; j < entries.size(); ++j)
             if (entries[j].second < entries[i].second) std::swap(entries[i], entries[j]);
@@ -83,9 +84,11 @@ std::optional<std::string> readBadPixelFile(std::istream& in, BadPixelList& list
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::size_t comma = line.find(',');
         if (comma == std::string::npos) continue;
-        // The row starts after the comma and the space that follows it.
+        // The row follows the comma, after the space this program writes there or none, as a
+        // user may type it.
         const std::string columnText = line.substr(0, comma);
-        const std::string rowText = comma + 2 <= line.size() ? line.substr(comma + 2) : std::string();
+        const std::size_t rowStart = line.find_first_not_of(" \t", comma + 1);
+        const std::string rowText = rowStart == std::string::npos ? std::string() : line.substr(rowStart);
         const std::optional<int> column = parseInteger(columnText);
         if (!column) return columnText;
         const std::optional<int> row = parseInteger(rowText);

@@ -29,8 +29,8 @@ std::vector<std::uint8_t> encodeCameraBadPixelMap(const BadPixelList& list, cons
 // "<column>, <row>" CR LF per point, in list order.
 std::string encodeBadPixelFile(const BadPixelList& list);
 
-// Reads the lines of a bad-pixel file and adds each point on the detector at the front. Lines
-// without a comma are skipped. A value that is not a whole number ends the read: its text is
+// Reads the lines of a bad-pixel file ("column, row" or "column,row") and adds each point on the
+// detector at the front. Lines without a comma are skipped. A value that is not a whole number ends the read: its text is
 // returned, the points before it stay. At most maxPoints points are added; the rest of the file is
 // not read.
 std::optional<std::string> readBadPixelFile(std::istream& in, BadPixelList& list, std::size_t maxPoints);

@@ -64,8 +64,16 @@ std::optional<std::string> buildFactoryRecord(FactoryForm& f, FactoryInfo& r) {
     auto item = [&r](int index, std::size_t offset) {
         if (index >= 0) r.bytes[offset] = static_cast<std::uint8_t>(index);
     };
-    auto cut = [](std::string& text) {
-        if (text.size() > kDetectorTextLength) text.resize(kDetectorTextLength);
+    // A text as the record holds it stays byte for byte, also one that fills its field without a
+    // NUL (an erased record); another is cut to what the field holds before its NUL, in the form too.
+    auto text = [&r](std::string& value, FactoryInfo::TextField field) {
+        if (value == r.text(field)) return;
+        if (value.size() > field.size - 1) value.resize(field.size - 1);
+        r.setText(field, value);
+    };
+    // A switch that shows what the byte says leaves the byte, whatever other value it held.
+    auto flag = [&r](bool on, std::size_t offset, bool shownOn) {
+        if (on != shownOn) r.bytes[offset] = on ? 1 : 0;
     };
 
     if (!word(f.serialNumber, FactoryInfo::kSerialNumber)) return f.serialNumber;
@@ -77,19 +85,16 @@ std::optional<std::string> buildFactoryRecord(FactoryForm& f, FactoryInfo& r) {
                                {&FactoryForm::lensFocalLength, FactoryInfo::kLensFocalLength}};
     for (const WordField& w : sizes)
         if (!word(f.*w.text, w.offset)) return f.*w.text;
-    cut(f.detectorSerial);
-    cut(f.detectorGrade);
-    cut(f.detectorDie);
-    r.setText(FactoryInfo::kDetectorSerialText, f.detectorSerial);
-    r.setText(FactoryInfo::kDetectorGradeText, f.detectorGrade);
-    r.setText(FactoryInfo::kDetectorDieText, f.detectorDie);
+    text(f.detectorSerial, FactoryInfo::kDetectorSerialText);
+    text(f.detectorGrade, FactoryInfo::kDetectorGradeText);
+    text(f.detectorDie, FactoryInfo::kDetectorDieText);
     if (!word(f.pixelXScale, FactoryInfo::kPixelXScale)) return f.pixelXScale;
     if (!word(f.pixelYScale, FactoryInfo::kPixelYScale)) return f.pixelYScale;
     item(f.crystalPolarity, FactoryInfo::kCrystalPolarity);
-    r.bytes[FactoryInfo::kChopperPresent] = f.chopperPresent ? 1 : 0;
+    flag(f.chopperPresent, FactoryInfo::kChopperPresent, r.chopperPresent() != 0);
     const FactoryInfo::TextField reserved[] = {FactoryInfo::kReservedAText, FactoryInfo::kReservedBText,
                                                FactoryInfo::kReservedCText, FactoryInfo::kReservedDText};
-    for (std::size_t i = 0; i < 4; ++i) r.setText(reserved[i], f.reserved[i]);
+    for (std::size_t i = 0; i < 4; ++i) text(f.reserved[i], reserved[i]);
     const std::pair<std::array<std::string, 5>*, std::size_t> tables[] = {
         {&f.pulseGain, FactoryInfo::kPulseGain},
         {&f.pulseOffset, FactoryInfo::kPulseOffset},
@@ -102,8 +107,8 @@ std::optional<std::string> buildFactoryRecord(FactoryForm& f, FactoryInfo& r) {
     r.setFloatLE(FactoryInfo::kVScale, f.vScale);
     if (!word(f.chopCalibration, FactoryInfo::kChopCalibration)) return f.chopCalibration;
     if (f.cameraType >= 0) r.setWord(FactoryInfo::kCameraType, static_cast<std::uint16_t>(f.cameraType));
-    r.bytes[FactoryInfo::kIBP] = f.ibp ? 1 : 0;
-    r.bytes[FactoryInfo::kBPS] = f.bps ? 1 : 0;
+    flag(f.ibp, FactoryInfo::kIBP, r.ibp());
+    flag(f.bps, FactoryInfo::kBPS, r.bps());
     return std::nullopt;
 }
 

@@ -16,6 +16,8 @@ struct FactoryForm {
     std::string hardwareRevision;   // one character, or empty for 0
     int detectorType = -1;          // item of "Silicon", "Kest"; -1: none
     std::string detectorWidth, detectorHeight, lensFocalLength;
+    // The record's texts are 8-bit characters, one byte each (a Latin-1 µ or °, an erased
+    // record's 0xFF): the controls show them as Latin-1.
     std::string detectorSerial, detectorGrade, detectorDie;
     std::string pixelXScale, pixelYScale;
     int crystalPolarity = -1;       // item of "Negative", "Positive"
@@ -29,15 +31,15 @@ struct FactoryForm {
     bool ibp = false, bps = false;
 };
 
-inline constexpr std::size_t kDetectorTextLength = 15;
-inline constexpr std::size_t kReservedTextLength[4] = {31, 31, 31, 23};
 
 FactoryForm showFactoryRecord(const FactoryInfo& record);
 
-// Converts the form into the record in the controls' order. The detector texts are cut to 15
-// characters, in the form too. A field that is no whole number ends the build: its text is
-// returned and the record keeps the fields built before it. Whole numbers keep their low 16 bits.
-// A list with no item chosen (a record value beyond its items) leaves the record's byte as it was.
+// Converts the form into the record in the controls' order. A form shown from a record and built
+// back over it gives the same 256 bytes. Changed texts are cut to their field (15 characters for
+// the detector's, 31 or 23 for the reserved ones), in the form too. A field that is no whole
+// number ends the build: its text is returned and the record keeps the fields built before it.
+// Whole numbers keep their low 16 bits. A list with no item chosen (a record value beyond its
+// items) leaves the record's byte as it was; so does a switch that shows what its byte says.
 std::optional<std::string> buildFactoryRecord(FactoryForm& form, FactoryInfo& record);
 
 // A ".FAC" file over the start of the record: at most 256 bytes; a shorter file leaves the rest.

@@ -82,7 +82,9 @@ void correctGainInSoftware(UtilityImage& image, const GainMap& map) {
         const std::int16_t e = map.entry(i);
         if (e <= 0 || e >= 512 || e == kUnityGain) continue;
         const double g = e / 256.0;
-        image[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::trunc(g * image[static_cast<std::size_t>(i)]));
+        // A gain above 1 takes a bright pixel past the 16 bits: it shows saturated, never wrapped.
+        const double corrected = std::clamp(std::trunc(g * image[static_cast<std::size_t>(i)]), -32768.0, 32767.0);
+        image[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(corrected);
     }
 }
 

@@ -50,8 +50,8 @@ class GainMap {
 // The entry for a gain typed by the user: trunc(gain x 256), its low 16 bits.
 std::int16_t gainEntryFromTyped(double gain);
 
-// With the map applied in software: each value times its gain, toward zero, where 0 < gain < 2
-// and gain != 1; other entries leave the value as it is.
+// With the map applied in software: each value times its gain, toward zero and held within 16
+// bits, where 0 < gain < 2 and gain != 1; other entries leave the value as it is.
 void correctGainInSoftware(UtilityImage& image, const GainMap& map);
 
 struct GainFileLoad {

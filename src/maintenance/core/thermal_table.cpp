@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/number_text.h"
+
 namespace kestrom {
 
 std::size_t ThermalTable::used() const {
@@ -50,17 +52,31 @@ ThermalTable parseThermalFile(std::string_view text) {
     return table;
 }
 
+namespace {
+
+float readBack(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return static_cast<float>(value);
+}
+
+std::string valueText(float value) {
+    const std::string fixed = formatFixed(static_cast<double>(value), 5);
+    if (readBack(fixed) == value) return fixed;
+    // Five decimals would lose it ("0.00000" would even end the table when read back): the
+    // shortest text that gives the same value back, read as the reader does (a double made a
+    // float); nine digits always do.
+    char text[64];
+    const std::string shortest(text, std::to_chars(text, text + sizeof text, value).ptr);
+    return readBack(shortest) == value ? shortest : formatGeneral(static_cast<double>(value), 9);
+}
+
+}  // namespace
+
 std::string formatThermalFile(const ThermalTable& table) {
     std::string text;
     const std::size_t n = table.used();
-    for (std::size_t i = 0; i < n; ++i) {
-        char line[400];
-        const auto [end, error] =
-            std::to_chars(line, line + sizeof line - 2, static_cast<double>(table.entries[i]), std::chars_format::fixed, 5);
-        if (error != std::errc()) continue;
-        text.append(line, end);
-        text += "\r\n";
-    }
+    for (std::size_t i = 0; i < n; ++i) text += valueText(table.entries[i]) + "\r\n";
     return text;
 }
 

@@ -1,5 +1,5 @@
 // A thermal camera's temperature table: 7688 single-precision values, little-endian in the
-// camera's requests; the used part ends at the first 0. Its text files hold one "%.5f" value a line.
+// camera's requests; the used part ends at the first 0. Its text files hold one value a line.
 #pragma once
 
 #include <array>
@@ -28,7 +28,8 @@ struct ThermalTable {
 // four (at most 7688); where the text ends or holds no number the rest stays 0.
 ThermalTable parseThermalFile(std::string_view text);
 
-// One line "%.5f" CR LF per used entry.
+// One line per used entry, ended by CR LF: "%.5f" where that reads back as the same value,
+// otherwise the shortest text that does ("3e-06").
 std::string formatThermalFile(const ThermalTable& table);
 
 }  // namespace kestrom

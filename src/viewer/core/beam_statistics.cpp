@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "common/number_text.h"
 #include "viewer/core/log_csv.h"
 
 namespace kestrom {
@@ -115,11 +115,7 @@ PointingStability pointingStability(const BeamStatistics& statistics) {
 
 namespace {
 
-std::string number(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.10g", std::isfinite(v) ? v : 0.0);
-    return text;
-}
+std::string number(double v) { return formatGeneral(std::isfinite(v) ? v : 0.0, 10); }
 
 }  // namespace
 

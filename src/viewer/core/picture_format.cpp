@@ -1,23 +1,24 @@
 #include "viewer/core/picture_format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "common/number_text.h"
+
 namespace kestrom {
 
 std::string formatUngrouped(double value, int decimals) {
     if (!std::isfinite(value)) value = 0;
-    char digits[400];
     std::string text;
     const double scaled = value * std::pow(10.0, decimals);
     if (std::fabs(scaled) < 9007199254740992.0) {
         // Whole numbers of the last decimal, so that a half rounds away from zero.
         const double r = std::round(scaled);
-        std::snprintf(digits, sizeof digits, "%.0f", std::fabs(r));
-        text = digits;
+        text = formatFixed(std::fabs(r), 0);
         if (decimals > 0) {
             if (text.size() <= static_cast<std::size_t>(decimals))
                 text.insert(0, static_cast<std::size_t>(decimals) + 1 - text.size(), '0');
@@ -25,8 +26,7 @@ std::string formatUngrouped(double value, int decimals) {
         }
         if (r < 0) text.insert(0, "-");
     } else {
-        std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
-        text = digits;
+        text = formatFixed(value, decimals);
     }
     if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
     return text;
@@ -52,7 +52,7 @@ std::string formatScientific(double value) {
     // The value's 17 significant digits, rounded to four with halves away from zero: the C
     // library rounds a half to even (1.2345e4 would become 1.234e+04).
     char text[64];
-    std::snprintf(text, sizeof text, "%.16e", std::fabs(value));
+    *std::to_chars(text, text + sizeof text - 1, std::fabs(value), std::chars_format::scientific, 16).ptr = '\0';
     const char* e = std::strchr(text, 'e');
     int exponent = std::atoi(e + 1);
     int mantissa = (text[0] - '0') * 1000 + (text[2] - '0') * 100 + (text[3] - '0') * 10 +
