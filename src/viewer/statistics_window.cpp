@@ -141,7 +141,10 @@ void TStatisticsWindow::showEvent(QShowEvent* event) {
                 placedBeside(owner->frameGeometry(), QSize(client.width(), client.height() + titleBar),
                              screen->availableGeometry());
             resize(frame.width(), frame.height() - titleBar);
-            move(frame.topLeft());
+            // Before the window manager has framed the window, its position is the client's: the
+            // title bar then goes above it.
+            const bool framed = frameGeometry().size() != size();
+            move(frame.topLeft() + QPoint(0, framed ? 0 : titleBar));
         }
     }
     QWidget::showEvent(event);
