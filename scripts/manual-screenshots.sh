@@ -64,7 +64,7 @@ click "$main" 524 64 1 2
 viewer=$(window '^Kestrom III Viewer')
 xdotool windowmove "$viewer" 0 0
 sleep 1
-for x in 99 170 254; do click "$viewer" "$x" 519 1 0.3; done
+for x in 99 170 254; do click "$viewer" "$x" 500 1 0.3; done
 click "$viewer" 70 8 1 0.5     # "&Settings"
 xdotool key s                  # "&Show result"
 sleep 1
@@ -86,7 +86,7 @@ shot "$statistics" statistics
 click "$viewer" 70 8 1 0.5
 click "$viewer" 100 141 1 0.5  # back to "Knife edge"
 click "$main" 152 251 1 1      # the correction off again
-click "$viewer" 384 464 1 1    # "Close"
+click "$viewer" 384 446 1 1    # "Close"
 
 # The utilities with the camera's bad pixels shown.
 click "$main" 524 120 1 2

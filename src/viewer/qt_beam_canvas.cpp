@@ -28,7 +28,7 @@ void QtBeamCanvas::stretchBitmap(const IndexedBitmap& bitmap, const BeamRect& so
 void QtBeamCanvas::ellipse(const BeamRect& box, ColorRef colour, const BeamRect& clip) {
     painter_.save();
     painter_.setClipRect(QRect(clip.left, clip.top, clip.width(), clip.height()));
-    painter_.setPen(QPen(qColorOf(colour), 1, Qt::SolidLine));
+    painter_.setPen(QPen(qColorOf(colour), penWidth_, Qt::SolidLine));
     painter_.setBrush(Qt::NoBrush);
     // The box's right and bottom are outside it; the outline runs on its last pixels.
     painter_.drawEllipse(QRect(box.left, box.top, box.width() - 1, box.height() - 1));
@@ -39,7 +39,7 @@ void QtBeamCanvas::turnedEllipse(double centreX, double centreY, double a, doubl
                                  double angle, ColorRef colour, const BeamRect& clip) {
     painter_.save();
     painter_.setClipRect(QRect(clip.left, clip.top, clip.width(), clip.height()));
-    painter_.setPen(QPen(qColorOf(colour), 1, Qt::SolidLine));
+    painter_.setPen(QPen(qColorOf(colour), penWidth_, Qt::SolidLine));
     painter_.setBrush(Qt::NoBrush);
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.translate(centreX, centreY);
@@ -50,7 +50,7 @@ void QtBeamCanvas::turnedEllipse(double centreX, double centreY, double a, doubl
 }
 
 void QtBeamCanvas::line(BeamPoint a, BeamPoint b, ColorRef colour, PenStyle style) {
-    painter_.setPen(QPen(qColorOf(colour), 1, style == PenStyle::Dash ? Qt::DashLine : Qt::SolidLine,
+    painter_.setPen(QPen(qColorOf(colour), penWidth_, style == PenStyle::Dash ? Qt::DashLine : Qt::SolidLine,
                          Qt::FlatCap));
     painter_.drawLine(a.x, a.y, b.x, b.y);
 }
@@ -61,7 +61,7 @@ void QtBeamCanvas::polyline(const std::vector<BeamPoint>& points, ColorRef colou
     for (int i = 0; i < polygon.size(); ++i)
         polygon[i] = QPoint(points[static_cast<std::size_t>(i)].x,
                             points[static_cast<std::size_t>(i)].y);
-    painter_.setPen(QPen(qColorOf(colour), 1, Qt::SolidLine));
+    painter_.setPen(QPen(qColorOf(colour), penWidth_, Qt::SolidLine));
     painter_.drawPolyline(polygon);
 }
 

@@ -10,8 +10,10 @@ namespace kestrom {
 
 class QtBeamCanvas : public BeamCanvas {
   public:
-    // painter paints on image, an RGB32 image.
-    QtBeamCanvas(QImage& image, QPainter& painter) : image_(image), painter_(painter) {
+    // painter paints on image, an RGB32 image; lines are penWidth pixels wide (more than one for
+    // a picture at a printer's resolution).
+    QtBeamCanvas(QImage& image, QPainter& painter, int penWidth = 1)
+        : image_(image), painter_(painter), penWidth_(penWidth) {
         Q_ASSERT(image.format() == QImage::Format_RGB32);
     }
 
@@ -26,6 +28,7 @@ class QtBeamCanvas : public BeamCanvas {
   private:
     QImage& image_;
     QPainter& painter_;
+    int penWidth_;
 };
 
 QColor qColorOf(ColorRef colour);

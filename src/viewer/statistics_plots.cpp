@@ -97,18 +97,22 @@ void WidthPlot::paintEvent(QPaintEvent*) {
         const QString& name;
     } series[] = {{BeamQuantity::WidthX, kFirst, names_[0]},
                   {BeamQuantity::WidthY, kSecond, names_[1]}};
+    // Each band keeps a line above its curve for its upper scale and its name, and one below for
+    // its lower scale, so that no text lies over the curve.
+    const double strip = m.height() + 2;
     for (int band = 0; band < 2; ++band) {
         const auto& line = series[band];
-        const QRectF area(whole.left(), whole.top() + band * whole.height() / 2, whole.width(),
-                          whole.height() / 2);
+        const QRectF bandArea(whole.left(), whole.top() + band * whole.height() / 2, whole.width(),
+                              whole.height() / 2);
+        const QRectF area = bandArea.adjusted(0, strip, 0, -strip);
         p.setPen(palette().color(QPalette::Mid));
         p.setBrush(Qt::NoBrush);
         p.drawRect(area);
         p.setPen(line.colour);
-        p.drawText(QPointF(area.right() - m.horizontalAdvance(line.name) - 4,
-                           area.top() + m.ascent() + 2),
+        p.drawText(QPointF(bandArea.right() - m.horizontalAdvance(line.name) - 4,
+                           bandArea.top() + m.ascent() + 1),
                    line.name);
-        if (n == 0) continue;
+        if (n == 0 || area.height() <= 0) continue;
         const QuantitySummary s = statistics_.summary(line.quantity);
         // A width that does not change still gets a scale around it.
         const double pad =
@@ -129,9 +133,9 @@ void WidthPlot::paintEvent(QPaintEvent*) {
         p.drawPath(path);
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(QPointF(area.left() + 3, area.top() + m.ascent() + 2),
+        p.drawText(QPointF(bandArea.left() + 3, bandArea.top() + m.ascent() + 1),
                    QString::fromStdString(formatGrouped(high, 4)));
-        p.drawText(QPointF(area.left() + 3, area.bottom() - m.descent() - 2),
+        p.drawText(QPointF(bandArea.left() + 3, bandArea.bottom() - m.descent() - 1),
                    QString::fromStdString(formatGrouped(low, 4)));
         if (band == 1)
             p.drawText(QRectF(0, height() - m.height() - 2, width(), m.height()), Qt::AlignCenter,

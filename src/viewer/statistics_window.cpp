@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include "viewer/core/frame_file_replace.h"
 #include "viewer/core/picture_format.h"
 #include "viewer/statistics_plots.h"
+#include "viewer/window_placement.h"
 
 namespace kestrom {
 namespace {
@@ -122,8 +125,29 @@ void TStatisticsWindow::sampleAdded() {
 }
 
 void TStatisticsWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    // First what it shows, which sets how wide it must be.
     refresh();
+    if (!placed_ && parentWidget()) {
+        placed_ = true;
+        // Beside the viewer and whole on the screen; the title bar is not known before the window
+        // is shown, so room is kept for one.
+        const QWidget* owner = parentWidget()->window();
+        const QScreen* screen = owner->screen();
+        layout()->activate();
+        const QSize client = size().expandedTo(minimumSizeHint());
+        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        if (screen) {
+            const QRect frame =
+                placedBeside(owner->frameGeometry(), QSize(client.width(), client.height() + titleBar),
+                             screen->availableGeometry());
+            resize(frame.width(), frame.height() - titleBar);
+            // Before the window manager has framed the window, its position is the client's: the
+            // title bar then goes above it.
+            const bool framed = frameGeometry().size() != size();
+            move(frame.topLeft() + QPoint(0, framed ? 0 : titleBar));
+        }
+    }
+    QWidget::showEvent(event);
 }
 
 void TStatisticsWindow::refresh() {

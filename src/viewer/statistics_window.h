@@ -60,6 +60,7 @@ class TStatisticsWindow : public QWidget {
     CentroidPlot* centroidPlot_;
     WidthPlot* widthPlot_;
     QTimer* refreshTimer_;
+    bool placed_ = false;
 };
 
 }  // namespace kestrom

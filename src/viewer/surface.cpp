@@ -9,6 +9,7 @@
 
 #include "viewer/core/beam_3d.h"
 #include "viewer/core/color_bar.h"
+#include "viewer/core/legible_text.h"
 #include "viewer/core/palette_choice.h"
 #include "viewer/qt_beam_canvas.h"
 
@@ -19,6 +20,19 @@ QFont textFont(const QWidget& widget) {
     QFont font = widget.font();
     font.setPointSize(10);
     return font;
+}
+
+// Text over the image, on a box of black or white, whichever it stands out from: the image's
+// colours, the screen's black and the paper's white can all lie under it. The box is one text
+// line high, so that the lines of a column meet without covering each other.
+void drawBackedText(QPainter& painter, QPoint baseline, int width, const QString& text,
+                    ColorRef colour, int pad) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    painter.fillRect(QRect(baseline.x() - pad, baseline.y() - metrics.ascent(), width + 2 * pad,
+                           metrics.height()),
+                     qColorOf(backingFor(colour)));
+    painter.setPen(qColorOf(colour));
+    painter.drawText(baseline, text);
 }
 
 }  // namespace
@@ -84,7 +98,7 @@ void TSurface::CreateBitmap() {
             palette_ = std::move(chosen);
         }
     }
-    if (palette_) colours_ = surfaceColours(*palette_, threeD_);
+    if (palette_) colours_ = surfaceColours(*palette_, threeD_, printerPalette_);
     view_->SetColours(colours_);
     image_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
     view_->SetClientSize(width(), height());
@@ -99,13 +113,23 @@ void TSurface::PaintSurface() {
         view_->Resize();
         placeScrollBars();
     }
-    composeInto(image_);
+    composeInto(image_, {});
     update();
+    Q_EMIT repainted();
 }
 
-void TSurface::composeInto(QImage& image) {
+void TSurface::composeInto(QImage& image, const PictureOptions& options) {
+    if (options.dotsPerInch > 0) {
+        const int dotsPerMetre = static_cast<int>(std::lround(options.dotsPerInch / 0.0254));
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+    }
+    // Lines as wide on paper as a screen pixel on the screen.
+    const int scale = options.dotsPerInch > 0
+                          ? std::max(1, static_cast<int>(std::lround(options.dotsPerInch / 96.0)))
+                          : 1;
     QPainter painter(&image);
-    QtBeamCanvas canvas(image, painter);
+    QtBeamCanvas canvas(image, painter, scale);
     view_->SetCanvas(&canvas);
     const QColor background = qColorOf(colours_.background);
     const BeamRect& d = view_->state().display;
@@ -116,17 +140,17 @@ void TSurface::composeInto(QImage& image) {
         painter.fillRect(image.rect(), background);
     }
     view_->Paint();
-    displayBeamResults(painter);
-    displayColorBar(painter);
+    if (options.resultsText) displayBeamResults(painter, 3 * scale);
+    displayColorBar(painter, 3 * scale);
     if (onPaint_) onPaint_(painter);
     view_->SetCanvas(nullptr);
 }
 
-QImage TSurface::renderAt(QSize size) {
+QImage TSurface::renderAt(QSize size, const PictureOptions& options) {
     QImage image(std::max(size.width(), 1), std::max(size.height(), 1), QImage::Format_RGB32);
     view_->SetClientSize(image.width(), image.height());
     view_->Resize();
-    composeInto(image);
+    composeInto(image, options);
     view_->SetClientSize(width(), height());
     view_->Resize();
     return image;
@@ -143,35 +167,42 @@ BeamResultsTextSettings TSurface::resultsTextSettings() const {
     return s;
 }
 
-void TSurface::displayBeamResults(QPainter& painter) {
+void TSurface::displayBeamResults(QPainter& painter, int pad) {
     const Frame* frame = view_->frame();
     if (!showResults_ || !frame) return;
     painter.setFont(textFont(*this));
-    painter.setPen(qColorOf(colours_.text));
-    const QFontMetrics metrics(painter.font());
+    // The metrics of the picture drawn on: the screen's, or a printout's resolution.
+    const QFontMetrics metrics = painter.fontMetrics();
     const int valueX = metrics.horizontalAdvance(QStringLiteral("XXXXXXXXXX"));
     int y = 0;
     for (const BeamResultsLine& line : beamResultsLines(*frame->GetHeader(), resultsTextSettings())) {
-        painter.drawText(QPoint(2, y + metrics.ascent()), QString::fromStdString(line.label));
-        painter.drawText(QPoint(valueX, y + metrics.ascent()), QString::fromStdString(line.value));
+        const QString label = QString::fromStdString(line.label);
+        const QString value = QString::fromStdString(line.value);
+        const QPoint baseline(2, y + metrics.ascent());
+        // One box under label and value, so that the line reads as one.
+        drawBackedText(painter, baseline, valueX - 2 + metrics.horizontalAdvance(value), label,
+                       colours_.text, pad);
+        painter.drawText(QPoint(valueX, baseline.y()), value);
         y += metrics.height();
     }
 }
 
-void TSurface::displayColorBar(QPainter& painter) {
+void TSurface::displayColorBar(QPainter& painter, int pad) {
     const Frame* frame = view_->frame();
     if (!colorBar_ || !frame || !palette_) return;
     const VasprelHeader& h = *frame->GetHeader();
     painter.setFont(textFont(*this));
-    const QFontMetrics metrics(painter.font());
+    const QFontMetrics metrics = painter.fontMetrics();
     // The image painted on: the screen's, or one of another size for printing.
     const int x = painter.device()->width() -
                   metrics.horizontalAdvance(QString(colorBarCharacters(h.PixelBits), 'X'));
     int y = 0;
     const BeamViewState& s = view_->state();
     for (const ColorBarNumber& n : colorBarNumbers(s.displayScale, s.scaleBase, h.PixelBits, h.AC)) {
-        painter.setPen(qColorOf(palette_->color(n.paletteIndex)));
-        painter.drawText(QPoint(x, y + metrics.ascent()), QString::number(n.counts));
+        const QString text = QString::number(n.counts);
+        // Each number keeps the colour its value shows in, on the box it stands out from.
+        drawBackedText(painter, QPoint(x, y + metrics.ascent()), metrics.horizontalAdvance(text),
+                       text, palette_->color(n.paletteIndex), pad);
         y += metrics.height();
     }
 }

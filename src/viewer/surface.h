@@ -26,6 +26,13 @@ class QScrollBar;
 namespace kestrom {
 
 enum class TEnergyUnits { Watts, Milliwatts, Joules, Millijoules };
+
+// How a picture of another size is drawn (printing): its resolution, at which the texts keep
+// their point size and the lines their width on paper, and whether the results text is in it.
+struct PictureOptions {
+    double dotsPerInch = 0;  // 0: the screen's
+    bool resultsText = true;
+};
 std::string energyUnitsText(TEnergyUnits units);
 
 // The items of SetShow and GetShow.
@@ -104,13 +111,15 @@ class TSurface : public QWidget {
     BeamResultsTextSettings resultsTextSettings() const;
     // The off-screen image drawn again at another size (printing, pictures), the surface as it is
     // otherwise; the screen image is left as it was.
-    QImage renderAt(QSize size);
+    QImage renderAt(QSize size, const PictureOptions& options = {});
 
   Q_SIGNALS:
     void horzScrollBarChanged(int position);
     void vertScrollBarChanged(int position);
     void clicked();
     void doubleClicked();
+    // The off-screen image was drawn again: a new frame, a cursor or view that moved, a setting.
+    void repainted();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -121,9 +130,9 @@ class TSurface : public QWidget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
-    void composeInto(QImage& image);
-    void displayBeamResults(QPainter& painter);
-    void displayColorBar(QPainter& painter);
+    void composeInto(QImage& image, const PictureOptions& options);
+    void displayBeamResults(QPainter& painter, int pad);
+    void displayColorBar(QPainter& painter, int pad);
     void placeScrollBars();
     void syncScrollBars();
     void applyShowFlags();

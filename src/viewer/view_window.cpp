@@ -67,6 +67,7 @@ TViewWindow::TViewWindow(ViewerHost& host, QWidget* parent)
 
     buildControls();
     buildMenus();
+    buildCursorReadout();
 
     surfaceFrames_ = {frame_.get(), nullptr};
     Surface1->SetFrameArray(surfaceFrames_.data());
@@ -124,8 +125,10 @@ void TViewWindow::buildControls() {
     RotateBar = named(new QScrollBar(Qt::Horizontal, surfaceArea), "RotateBar", "Rotate");
     TiltBar = named(new QScrollBar(Qt::Vertical, surfaceArea), "TiltBar", "Tilt");
     TiltBar->hide();
-    // Room under and beside the surface for the bars, which the surface puts next to its image.
-    surfaceLayout->setContentsMargins(0, 0, TiltBar->sizeHint().width(), RotateBar->sizeHint().height());
+    // Room under and beside the surface for the bars, which the surface puts next to its image
+    // with one pixel between.
+    surfaceLayout->setContentsMargins(0, 0, TiltBar->sizeHint().width() + 1,
+                                      RotateBar->sizeHint().height() + 1);
     layout->addWidget(surfaceArea, 1);
 
     auto* controls = new QGridLayout;

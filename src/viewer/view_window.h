@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "viewer/core/beam_statistics.h"
 #include "viewer/core/frame_accumulation.h"
@@ -25,6 +26,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QDialog;
+class QLabel;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
@@ -96,6 +98,7 @@ class TViewWindow : public QMainWindow {
     QScrollBar* TiltBar;
     QPushButton* Button1;  // "Close"
     TKesTrom3SubscriberWidget* KesTrom3Subscriber1;
+    QLabel* CursorReadout;  // in the status bar: the pixel under the cursor
 
     QAction* Savedata1;
     QAction* Loaddata1;
@@ -164,12 +167,16 @@ class TViewWindow : public QMainWindow {
     void buildControls();
     void buildMenus();
     void connectHandlers();
+    void buildCursorReadout();
+    void showCursorReadout();
     void FormPaint();
     void FormClose();
     void perFrameProcessing(LogTime now);
     void markFrameReady();
     void startLog(const char* pattern, bool textMode);
     void printTo(QPrinter& printer);
+    // What the printout's page shows at its top.
+    std::vector<std::string> printoutHeader() const;
     void applyWidthMethod(WidthMethod method);
     // A quantity of the statistics now means something else (another method, other units, the
     // aperture's total instead of the frame's): they begin again.

@@ -6,7 +6,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -16,9 +15,9 @@
 #include "viewer/core/frame_data_load.h"
 #include "viewer/core/frame_file_dialogs.h"
 #include "viewer/core/frame_file_replace.h"
-#include "viewer/core/picture_format.h"
-#include "viewer/core/second_moment_record.h"
+#include "viewer/core/printout_header.h"
 #include "viewer/log_data_dialog.h"
+#include "viewer/printout.h"
 #include "viewer/view_window.h"
 
 namespace kestrom {
@@ -93,7 +92,11 @@ void TViewWindow::Print2Click() {
     TKesTrom3Subscriber& subscriber = KesTrom3Subscriber1->subscriber();
     subscriber.Stop();
     QPrinter& job = printer();
-    if (job.outputFormat() == QPrinter::NativeFormat && QPrinterInfo::availablePrinters().isEmpty()) {
+    // Without a printer Qt prints to a PDF file, which has no name until one is chosen.
+    const bool noPrinter =
+        job.outputFormat() == QPrinter::NativeFormat ? QPrinterInfo::availablePrinters().isEmpty()
+                                                     : job.outputFileName().isEmpty();
+    if (noPrinter) {
         showError("No printer is set up. Choose a printer, or a PDF file, in Print Setup.");
     } else {
         job.setDocName(windowTitle());
@@ -105,73 +108,46 @@ void TViewWindow::Print2Click() {
     subscriber.Start();
 }
 
+std::vector<std::string> TViewWindow::printoutHeader() const {
+    PrintoutFacts facts;
+    facts.caption = windowTitle().toStdString();
+    facts.printedAt = clock_();
+    // The camera's settings as they came with the frame shown (or the file loaded).
+    std::memcpy(facts.settings.bytes.data(), frameBuffer_.data() + frame_block::kConsoleBlockOffset,
+                ConsoleBlock::kSize);
+    facts.widthMethod = Results1.widthMethod();
+    facts.averageOf = accumulator_.averageTarget();
+    facts.sumOf = accumulator_.sumTarget();
+    const BeamResultsTextSettings settings = Surface1->resultsTextSettings();
+    facts.calibrated = settings.calibrated;
+    facts.unitsText = settings.unitsText;
+    return printoutHeaderLines(facts);
+}
+
 void TViewWindow::printTo(QPrinter& job) {
     QPainter painter;
     if (!painter.begin(&job)) {
-        showError("The printer could not be started.");
+        const std::string where = job.outputFormat() == QPrinter::PdfFormat
+                                      ? "the file " + job.outputFileName().toStdString() +
+                                            " cannot be written"
+                                      : "the printer " + job.printerName().toStdString() +
+                                            " does not take the job";
+        // A printer that failed to start stays busy for good: the next Print Setup starts afresh.
+        printer_.reset();
+        showError("The printer could not be started: " + where +
+                  ". Choose another printer or file in Print Setup.");
         return;
     }
-    const QRect page = job.pageLayout().paintRectPixels(job.resolution());
-    const int pageWidth = page.width();
-    const int pageHeight = page.height();
-    const int surfaceWidth = std::max(Surface1->width(), 1);
-    const int surfaceHeight = std::max(Surface1->height(), 1);
-    int imageWidth = 0;
-    int imageHeight = 0;
-    if (pageWidth < pageHeight) {
-        imageWidth = pageWidth;
-        imageHeight = static_cast<int>(static_cast<long long>(pageWidth) * surfaceHeight / surfaceWidth);
-    } else {
-        imageHeight = pageHeight;
-        imageWidth = static_cast<int>(static_cast<long long>(pageHeight) * surfaceWidth / surfaceHeight);
-    }
-    // Drawn anew at a size near the page's, at most 2000 pixels across, then fitted to the page:
-    // sharper than the screen image and far smaller than one at the printer's resolution.
-    const double shrink = std::min(1.0, 2000.0 / std::max(imageWidth, imageHeight));
-    const QImage image = Surface1->renderAt(QSize(std::max(1, int(imageWidth * shrink)),
-                                                  std::max(1, int(imageHeight * shrink))));
-    painter.drawImage(QRect(0, 0, imageWidth, imageHeight), image);
-
-    QFont font = this->font();
-    font.setPointSize(10);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.setBackgroundMode(Qt::TransparentMode);
-    const QFontMetrics metrics(font, &job);
-    const int line = metrics.height();
-    const int valueX = metrics.horizontalAdvance("XXXXXXXXXXX");
-    const VasprelHeader& h = *frame_->GetHeader();
-    const double n = binning(h);
-    std::vector<std::pair<const char*, std::string>> rows = {
-        {"Total", formatUngrouped(n * n * h.ApertureTotal, 0)},
-        {"Peak", formatUngrouped(h.Peak, 2)},
-        {"Min", formatUngrouped(h.Valley, 2)},
-        {"Centroid X", formatUngrouped(h.Centroidx * n * h.PixelHScale, 2)},
-        {"Centroid Y", formatUngrouped(h.Centroidy * n * h.PixelVScale, 2)},
+    Printout page;
+    page.header = printoutHeader();
+    page.results = beamResultsLines(*frame_->GetHeader(), Surface1->resultsTextSettings());
+    page.surfaceSize = Surface1->size();
+    // The results are printed under the image, in type of their own.
+    page.picture = [this](QSize size, double dotsPerInch) {
+        return Surface1->renderAt(size, {dotsPerInch, false});
     };
-    if (const std::optional<RecordedSecondMoment> iso = recordedSecondMoment(h)) {
-        // The second moments' axes, in µm as the knife edge's widths are.
-        const SecondMomentAxes a = secondMomentAxes(*iso, n * h.PixelHScale, n * h.PixelVScale);
-        rows.push_back({"D\u03C3 major", formatUngrouped(a.major, 2) + "\u00b5m"});
-        rows.push_back({"D\u03C3 minor", formatUngrouped(a.minor, 2) + "\u00b5m"});
-        rows.push_back({"Azimuth", a.round ? "\u2013" : formatUngrouped(a.azimuthDegrees, 1) + "\u00B0"});
-        rows.push_back({"Ellipticity", formatUngrouped(a.ellipticity, 3)});
-        rows.push_back({"Eff. diam.",
-                        a.round ? formatUngrouped(a.effectiveDiameter, 2) + "\u00b5m" : "\u2013"});
-    } else {
-        rows.push_back({"Width X", formatUngrouped(h.BeamWidthx * n * h.PixelHScale, 2) + "\u00b5m"});
-        rows.push_back({"Width Y", formatUngrouped(h.BeamWidthy * n * h.PixelVScale, 2) + "\u00b5m"});
-    }
-    // The lines and two more stay on the page.
-    const int block = static_cast<int>(rows.size() + 2) * line;
-    int y = imageHeight;
-    if (y + block >= pageHeight) y = pageHeight - block;
-    for (const auto& [label, value] : rows) {
-        const int baseline = y + metrics.ascent();
-        painter.drawText(2, baseline, label);
-        painter.drawText(valueX, baseline, QString::fromStdString(value));
-        y += line;
-    }
+    const QRect paintable = job.pageLayout().paintRectPixels(job.resolution());
+    drawPrintout(painter, QRect(QPoint(0, 0), paintable.size()), job.resolution(), page);
     if (!painter.end()) showError("The printout could not be finished.");
 }
 

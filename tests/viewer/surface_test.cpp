@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -14,11 +15,15 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
-#include <utility>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/dialog_service.h"
 #include "results_test_support.h"
+#include "viewer/core/color_bar.h"
+#include "viewer/core/legible_text.h"
 #include "viewer/core/palette_layout.h"
 #include "viewer/core/results.h"
 #include "viewer/qt_beam_canvas.h"
@@ -178,6 +183,151 @@ TEST_F(Surface, RenderAtAnotherSizeKeepsTheScreenImage) {
     EXPECT_GT(barPixels, 10);
     EXPECT_EQ(surface.offscreenImage(), before);
     EXPECT_EQ(surface.beamView().state().display, (BeamRect{0, 0, 248, 248}));
+}
+
+// The colour of each line of text the surface draws: the colour bar's numbers in their own
+// colours, the results text in the text colour.
+struct TextLine {
+    int band;  // the line's index: it lies in rows band * line height .. (band + 1) * line height
+    QRgb colour;
+};
+
+// The lowest contrast between a text's colour and the ground it is read against in its line: the
+// line's top and bottom rows, which no glyph reaches, over the glyphs and a little beyond.
+// Nothing when no glyph of that colour is in the line.
+std::optional<double> groundContrast(const QImage& image, int lineHeight, const TextLine& line,
+                                     int xFrom, int xTo) {
+    const int top = line.band * lineHeight, bottom = top + lineHeight - 1;
+    if (bottom >= image.height()) return std::nullopt;
+    int left = xTo, right = xFrom - 1;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = xFrom; x < xTo; ++x)
+            if (image.pixel(x, y) == line.colour) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    if (right < left) return std::nullopt;
+    const auto ref = [](QRgb c) {
+        return ColorRef(qRed(c)) | ColorRef(qGreen(c)) << 8 | ColorRef(qBlue(c)) << 16;
+    };
+    double lowest = 21;
+    for (int x = std::max(left - 3, 0); x <= std::min(right + 3, image.width() - 1); ++x)
+        for (int y : {top, bottom})
+            lowest = std::min(lowest, contrastRatio(ref(line.colour), ref(image.pixel(x, y))));
+    return lowest;
+}
+
+// Every text on the image stands out from what lies under it (contrast 4.5 or more): the colour
+// bar's dark numbers on a dark image, its white and yellow ones on the printer's white and on the
+// 3-D view's grey, the results text over a bright image.
+TEST_F(Surface, TextsOnTheImageStandOutFromWhatLiesUnderThem) {
+    struct Case {
+        const char* what;
+        std::int16_t value;  // of every pixel: the image under the texts
+        bool printer, threeD, results;
+    };
+    const Case cases[] = {
+        {"colour bar on a dark image", 600, false, false, false},
+        {"colour bar on paper", 0, true, false, false},
+        {"colour bar in 3-D", 0, false, true, false},
+        {"results text on a bright image", 32000, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::fill(*frame, c.value);
+        TResults(dialogs).Compute(frame.get());
+        surface.SetPrinterPalette(c.printer);
+        surface.SetShow3D(c.threeD);
+        surface.SetShow(kShowImage, true);
+        surface.SetShow(kShowResults, c.results);
+        surface.SetShow(kShowColorBar, !c.results);
+        surface.SetCurrentFrame(0);
+        const QImage& image = surface.offscreenImage();
+        QFont font = surface.font();
+        font.setPointSize(10);
+        const QFontMetrics metrics(font, &image);
+        std::vector<TextLine> lines;
+        int xFrom = 0, xTo = image.width() / 2;
+        if (c.results) {
+            for (int i = 0; i < 7; ++i) lines.push_back({i, entryColour(c.threeD ? kTextColor3DIndex : kTextColor2DIndex)});
+        } else {
+            xFrom = image.width() - metrics.horizontalAdvance(QString(6, 'X')) - 4;
+            xTo = image.width();
+            const BeamViewState& st = surface.beamView().state();
+            int i = 0;
+            for (const ColorBarNumber& n : colorBarNumbers(st.displayScale, st.scaleBase, 14, 0))
+                lines.push_back({i++, entryColour(n.paletteIndex)});
+        }
+        std::size_t read = 0;
+        for (const TextLine& line : lines)
+            if (const std::optional<double> contrast = groundContrast(image, metrics.height(), line, xFrom, xTo)) {
+                ++read;
+                EXPECT_GE(*contrast, 4.5) << "line " << line.band;
+            }
+        EXPECT_GE(read, lines.size() / 2);
+    }
+}
+
+// On the printer's palette the crosshair, the cursor and the profiles show on white paper; on
+// the screen's they stay light on the dark ground.
+TEST_F(Surface, OnThePrintersPaletteTheCrosshairCursorAndProfilesShowOnWhitePaper) {
+    struct Case {
+        const char* what;
+        bool crosshair, cursor;
+        QRect where;  // client pixels the overlay runs through
+    };
+    // 124 frame pixels on 248 client pixels: the crosshair's bars cross at client (124, 124),
+    // the cursor's lines run through the pixel centre (125, 125), the profiles of a frame of 0
+    // along the bottom row and the left column.
+    const Case cases[] = {
+        {"crosshair", true, false, QRect(100, 124, 10, 4)},
+        {"cursor", false, true, QRect(0, 124, 100, 3)},
+        {"horizontal profile", false, true, QRect(0, 246, 100, 2)},
+        {"vertical profile", false, true, QRect(0, 0, 2, 100)},
+    };
+    test::fill(*frame, 0);
+    TResults(dialogs).Compute(frame.get());
+    for (bool printer : {true, false}) {
+        surface.SetPrinterPalette(printer);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (printer ? " on paper" : " on the screen"));
+            surface.SetShow(kShowImage, true);
+            surface.SetShow(kShowCrosshair, c.crosshair);
+            surface.SetShow(kShowCursor, c.cursor);
+            surface.SetCurrentFrame(0);
+            const QImage& image = surface.offscreenImage();
+            const QRgb ground = image.pixel(200, 40);
+            const auto ref = [](QRgb q) { return ColorRef(qRed(q)) | ColorRef(qGreen(q)) << 8 | ColorRef(qBlue(q)) << 16; };
+            int standing = 0;
+            for (int y = c.where.top(); y <= c.where.bottom(); ++y)
+                for (int x = c.where.left(); x <= c.where.right(); ++x)
+                    if (contrastRatio(ref(image.pixel(x, y)), ref(ground)) >= 4.5) ++standing;
+            EXPECT_GT(standing, c.where.width() * c.where.height() / 4);
+        }
+    }
+}
+
+// A picture at a printer's resolution keeps the colour bar's numbers at their point size: ten
+// points, not the screen's pixels of a ten-point text, scaled down to the page.
+TEST_F(Surface, APictureAtAPrintersResolutionKeepsTheTextsPointSize) {
+    test::fill(*frame, 0);
+    TResults(dialogs).Compute(frame.get());
+    surface.SetShow(kShowImage, true);
+    surface.SetShow(kShowColorBar, true);
+    surface.SetCurrentFrame(0);
+    const double dpi = 300;
+    const QImage picture = surface.renderAt(QSize(1200, 1200), {dpi, true});
+    // The top number ("16383", in the saturation colour) over the image's lowest colour.
+    const QRgb top = entryColour(kSaturationIndex);
+    int first = picture.height(), last = -1;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 900; x < picture.width(); ++x)
+            if (picture.pixel(x, y) == top) {
+                first = std::min(first, y);
+                last = std::max(last, y);
+            }
+    // Digits stand about seven tenths of the point size tall.
+    EXPECT_GE(last - first + 1, 0.6 * 10 * dpi / 72);
 }
 
 // Extreme frames, every zoom level, the cursor dragged to each corner and apertures anywhere: the

@@ -8,7 +8,10 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPrinter>
+#include <QPrintDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -21,12 +24,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "console/camera_tab.h"
 #include "console/console_viewers.h"
 #include "console_fixture.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/core/frame_record.h"
+#include "viewer/core/beam_results_text.h"
 #include "viewer/core/picture_format.h"
 #include "viewer/core/second_moment_record.h"
 #include "viewer/statistics_window.h"
@@ -394,7 +399,9 @@ TEST_F(ViewWindowTest, MenuEntriesSwitchTheirCaptionsWithWhatTheySwitch) {
     EXPECT_EQ(viewer->Surface1->calibratedEnergyUnits(), TEnergyUnits::Millijoules);
 }
 
-TEST_F(ViewWindowTest, APrintoutHoldsTheImageAndTheResultsAndFramesFlowAgainAfterIt) {
+// A printout says what it shows (the camera, when, how it was set, how the widths were taken),
+// then the image and the results as the screen writes them, in millimetres.
+TEST_F(ViewWindowTest, APrintoutHoldsItsHeaderTheImageAndTheScreensResultsAndFramesFlowAgainAfterIt) {
     openViewer();
     feed(beam());
     const std::string pdf = dataFolder + "print.pdf";
@@ -404,8 +411,20 @@ TEST_F(ViewWindowTest, APrintoutHoldsTheImageAndTheResultsAndFramesFlowAgainAfte
     ASSERT_TRUE(fs::exists(pdf));
 
     const std::string text = run("pdftotext '" + pdf + "' -");
-    for (const char* label : {"Total", "Peak", "Min", "Centroid X", "Centroid Y", "Width X", "Width Y", "\u00b5m"})
-        EXPECT_NE(text.find(label), std::string::npos) << label << " in:\n" << text;
+    for (const std::string& expected :
+         {viewer->windowTitle().toStdString(), std::string("Chopped, 24 Hz"), std::string("camera gain "),
+          std::string("Widths by the knife edge, each frame")})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("Printed \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d")))
+        << text;
+    const auto lines = beamResultsLines(*viewer->frame().GetHeader(), viewer->Surface1->resultsTextSettings());
+    ASSERT_EQ(lines.size(), 7u);
+    for (const BeamResultsLine& line : lines) {
+        EXPECT_NE(text.find(line.label), std::string::npos) << line.label << " in:\n" << text;
+        EXPECT_NE(text.find(line.value), std::string::npos) << line.value << " in:\n" << text;
+    }
+    EXPECT_EQ(lines[3].value.substr(lines[3].value.size() - 2), "mm");  // Centroid X
+    EXPECT_EQ(text.find("\u00b5m"), std::string::npos) << text;
 
     run("pdftoppm -r 20 -png -singlefile '" + pdf + "' '" + dataFolder + "page'");
     QImage page(QString::fromStdString(dataFolder + "page.png"));
@@ -423,15 +442,103 @@ TEST_F(ViewWindowTest, APrintoutHoldsTheImageAndTheResultsAndFramesFlowAgainAfte
     feed(uniform(5));
     EXPECT_EQ(shown, before + 1);
 
-    // With the second moments, their axes instead of the widths along x and y.
+    // With the second moments, their axes instead of the widths along x and y; with Avg, the
+    // frames the image is made of.
     feed(beam());
     viewer->SecondMoment1->trigger();
+    viewer->AvgEdit->setText("4");
+    viewer->RadioButton2->setChecked(true);
     viewer->Print2Click();
     const std::string iso = run("pdftotext '" + pdf + "' -");
     // ("Eff." comes out of the PDF with its ff ligature.)
-    for (const char* label : {"D\u03C3 major", "D\u03C3 minor", "Azimuth", "Ellipticity", " diam."})
+    for (const char* label : {"D\u03C3 major", "D\u03C3 minor", "Azimuth", "Ellipticity", " diam.",
+                              "Widths by the second moments (ISO 11146), the average of 4 frames"})
         EXPECT_NE(iso.find(label), std::string::npos) << label << " in:\n" << iso;
     EXPECT_EQ(iso.find("Width X"), std::string::npos);
+}
+
+// A Print with nothing to print to, or to a file that cannot be written, says so and leaves the
+// viewer able to print once Print Setup has chosen a PDF file.
+TEST_F(ViewWindowTest, APrintThatCannotStartSaysWhyAndASetupToAPdfFilePrintsAfterIt) {
+    openViewer();
+    feed(beam());
+    auto setUpPdf = [this](const std::string& path) {
+        answer = [path](QDialog& dialog) {
+            QPrinter* printer = static_cast<QPrintDialog&>(dialog).printer();
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(QString::fromStdString(path));
+            return int(QDialog::Accepted);
+        };
+        viewer->PrintSetup1Click();
+        answer = nullptr;
+    };
+    struct Case {
+        const char* what;
+        std::string setUpFirst;  // empty: no Print Setup before the Print
+        std::string box;
+    };
+    const Case cases[] = {
+        {"before any Print Setup", "",
+         "No printer is set up. Choose a printer, or a PDF file, in Print Setup."},
+        {"to a folder that does not exist", dataFolder + "missing/print.pdf",
+         "The printer could not be started: the file " + dataFolder +
+             "missing/print.pdf cannot be written. Choose another printer or file in Print Setup."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.setUpFirst.empty()) setUpPdf(c.setUpFirst);
+        dialogs.boxes.clear();
+        viewer->Print2Click();
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].text, c.box);
+
+        const std::string pdf = dataFolder + "after.pdf";
+        fs::remove(pdf);
+        setUpPdf(pdf);
+        dialogs.boxes.clear();
+        viewer->Print2Click();
+        EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text;
+        EXPECT_TRUE(fs::exists(pdf));
+        EXPECT_NE(run("pdftotext '" + pdf + "' -").find("Centroid X"), std::string::npos);
+    }
+}
+
+// The status bar reads the pixel under the cursor: its column and row, where it lies in mm and its
+// value, as the cursor is dragged and as new frames come; nothing while the cursor is hidden.
+TEST_F(ViewWindowTest, TheStatusBarReadsThePixelUnderTheCursorAsItMovesAndAsFramesChange) {
+    openViewer();
+    feed(beam());
+    viewer->CheckBox2->setChecked(true);
+    TSurface* surface = viewer->Surface1;
+    auto drag = [surface](int column, int row) {
+        const BeamPoint c = surface->GetFrameCursor();
+        const BeamPoint from = surface->beamView().toClient(c.x + 0.5, c.y + 0.5);
+        const BeamPoint to = surface->beamView().toClient(column + 0.5, row + 0.5);
+        for (auto [type, p] : {std::pair{QEvent::MouseMove, QPoint(from.x, from.y)},
+                               std::pair{QEvent::MouseButtonPress, QPoint(from.x, from.y)},
+                               std::pair{QEvent::MouseMove, QPoint(to.x, to.y)},
+                               std::pair{QEvent::MouseButtonRelease, QPoint(to.x, to.y)}}) {
+            QMouseEvent e(type, QPointF(p), QPointF(p), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(surface, &e);
+        }
+    };
+    const VasprelHeader& h = *viewer->frame().GetHeader();
+    auto mm = [](double v) { return formatGrouped(v, 2) + "mm"; };
+    // The beam's peak, received at row 50, is shown at row 73 without a lens.
+    drag(70, 73);
+    EXPECT_EQ(viewer->CursorReadout->text().toStdString(),
+              "Column 70, Row 73 (" + mm(70 * h.PixelHScale / 1000.0) + ", " +
+                  mm(73 * h.PixelVScale / 1000.0) + ")  Value 12,000 (6,000.0 counts)");
+    feed(uniform(500));
+    EXPECT_EQ(viewer->CursorReadout->text().toStdString(),
+              "Column 70, Row 73 (" + mm(70 * h.PixelHScale / 1000.0) + ", " +
+                  mm(73 * h.PixelVScale / 1000.0) + ")  Value 500 (250.0 counts)");
+    drag(3, 120);
+    EXPECT_TRUE(viewer->CursorReadout->text().startsWith("Column 3, Row 120 ("));
+    viewer->CheckBox2->setChecked(false);
+    EXPECT_EQ(viewer->CursorReadout->text(), "");
 }
 
 TEST_F(ViewWindowTest, TheBitmapIsTheWindowsClientAreaWithTheSurfaceImageInIt) {

@@ -9,6 +9,7 @@
 #include "viewer/core/beam_canvas.h"
 #include "viewer/core/beam_geometry.h"
 #include "viewer/core/beam_lut.h"
+#include "viewer/core/palette_layout.h"
 #include "viewer/core/palette_types.h"
 #include "viewer/core/vasprel_frame.h"
 
@@ -39,6 +40,10 @@ struct BeamColours {
     ColorRef fill = 0;
     ColorRef aperture = 0;
     ColorRef text = 0;
+    // The cursor with its profiles, and the palette entry of the crosshair: light on the screen's
+    // dark ground, dark on the printer's white paper.
+    ColorRef cursor = 0xFFFFFF;
+    int crosshairIndex = kSaturationIndex;
 };
 
 // Everything a switch between the 2-D and the 3-D view carries over.

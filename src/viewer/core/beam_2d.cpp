@@ -145,7 +145,8 @@ void TBeam2D::BeamCrosshair() {
             if (bitmap_.holds(c, r)) saved[slot] = bitmap_.at(c, r);
         });
         crosshairPixels([&](int, int c, int r) {
-            if (bitmap_.holds(c, r)) bitmap_.at(c, r) = kSaturationIndex;
+            if (bitmap_.holds(c, r))
+                bitmap_.at(c, r) = static_cast<std::uint8_t>(state_.colours.crosshairIndex);
         });
     } else if (!state_.showCrosshair && crosshairSave_) {
         // The vertical bar first: the horizontal one's pixels where they cross are the older.

@@ -10,7 +10,6 @@
 namespace kestrom {
 namespace {
 
-constexpr ColorRef kWhite = 0xFFFFFF;
 constexpr ColorRef kRed = 0x0000FF;
 
 int truncated(double v) { return static_cast<int>(std::trunc(v)); }
@@ -95,12 +94,13 @@ void TBeam2D::BeamCursor() {
     if (!frame_ || !canvas_) return;
     const BeamRect& d = state_.display;
     const BeamPoint p = cursorPoint();
+    const ColorRef colour = state_.colours.cursor;
     for (int y : {p.y, p.y + 1})
-        canvas_->line({d.left, y}, {d.right - 1, y}, kWhite, PenStyle::Dash);
+        canvas_->line({d.left, y}, {d.right - 1, y}, colour, PenStyle::Dash);
     for (int x : {p.x, p.x + 1})
-        canvas_->line({x, d.top}, {x, d.bottom - 1}, kWhite, PenStyle::Dash);
-    canvas_->polyline(horizontalProfile(), kWhite);
-    canvas_->polyline(verticalProfile(), kWhite);
+        canvas_->line({x, d.top}, {x, d.bottom - 1}, colour, PenStyle::Dash);
+    canvas_->polyline(horizontalProfile(), colour);
+    canvas_->polyline(verticalProfile(), colour);
 }
 
 double TBeam2D::profileCounts(int column, int row) const {

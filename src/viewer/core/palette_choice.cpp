@@ -28,10 +28,17 @@ std::optional<int> surfacePaletteKind(bool printer, bool threeD, int showColor, 
     return kind;
 }
 
-BeamColours surfaceColours(const Palette& palette, bool threeD) {
-    return {palette.color(threeD ? kBackground3DIndex : kBackground2DIndex),
-            palette.color(kFill3DIndex), palette.color(kAperture2DIndex),
-            palette.color(threeD ? kTextColor3DIndex : kTextColor2DIndex)};
+BeamColours surfaceColours(const Palette& palette, bool threeD, bool printer) {
+    BeamColours c;
+    c.background = palette.color(threeD ? kBackground3DIndex : kBackground2DIndex);
+    c.fill = palette.color(kFill3DIndex);
+    c.aperture = palette.color(kAperture2DIndex);
+    c.text = palette.color(threeD ? kTextColor3DIndex : kTextColor2DIndex);
+    if (printer) {
+        c.cursor = palette.color(kTextColor2DIndex);
+        c.crosshairIndex = kTextColor2DIndex;
+    }
+    return c;
 }
 
 }  // namespace kestrom

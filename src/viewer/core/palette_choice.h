@@ -13,7 +13,9 @@ namespace kestrom {
 // combination has no palette, and the one in use stays.
 std::optional<int> surfacePaletteKind(bool printer, bool threeD, int showColor, bool colour);
 
-// Background, fill, aperture and text colours of a palette for the 2-D or the 3-D view.
-BeamColours surfaceColours(const Palette& palette, bool threeD);
+// Background, fill, aperture and text colours of a palette for the 2-D or the 3-D view. On the
+// printer's palettes the cursor, its profiles and the crosshair take the text colour, which shows
+// on white paper; on the screen's they are white and the saturation colour.
+BeamColours surfaceColours(const Palette& palette, bool threeD, bool printer);
 
 }  // namespace kestrom
