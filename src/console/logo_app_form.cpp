@@ -77,6 +77,20 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     if (!services_.historyLogPath.empty() && !historyLog_.open(services_.historyLogPath))
         StatusBar->showMessage(QString::fromStdString(historyLog_.error()));
 
+    // Before any camera is opened: the cameras found at start get the launch boxes, sounds and
+    // clipboard copy of a camera plugged in later.
+    viewers_ = new ConsoleViewers(*this);
+    utilities_ = new ConsoleUtilities(*this);
+    factory_ = new ConsoleFactory(*this, *utilities_);
+    launches_ = new ConsoleLaunches(*this);
+    tools_ = new ConsoleTools(*this);
+    for (TCameraTab* tab : tabs_) {
+        viewers_->connectTab(tab);
+        utilities_->connectTab(tab);
+        factory_->connectTab(tab);
+        launches_->connectTab(tab);
+    }
+
     // Start-up.
     for (const char* name : {"FileOpenItem", "SaveAs1", "Refresh5", "Closecamera1", "SetAlias1"})
         action(name)->setEnabled(false);
@@ -119,17 +133,6 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         [this](std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
             return dispatchMessage(message, wParam, lParam);
         });
-    viewers_ = new ConsoleViewers(*this);
-    utilities_ = new ConsoleUtilities(*this);
-    factory_ = new ConsoleFactory(*this, *utilities_);
-    launches_ = new ConsoleLaunches(*this);
-    tools_ = new ConsoleTools(*this);
-    for (TCameraTab* tab : tabs_) {
-        viewers_->connectTab(tab);
-        utilities_->connectTab(tab);
-        factory_->connectTab(tab);
-        launches_->connectTab(tab);
-    }
 
     // The main window keeps its designed size.
     adjustSize();
