@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -223,9 +224,13 @@ QAction* TLogoAppForm::action(const char* objectName) const {
 }
 
 void TLogoAppForm::appendToErrLog(const QString& line) {
+    // Read at its end, the list follows the newest line; scrolled back, it stays where the user reads.
+    const QScrollBar* bar = ErrLog->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
     ErrLog->addItem(line);
     // The window keeps the newest lines, as the history does; the log file keeps them all.
     while (static_cast<std::size_t>(ErrLog->count()) > History::kKeptLines) delete ErrLog->takeItem(0);
+    if (atEnd) ErrLog->scrollToBottom();
 }
 
 bool TLogoAppForm::isTabShown(int slot) const { return MainPageControl->isTabVisible(slot); }
