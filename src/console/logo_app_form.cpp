@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -58,6 +59,12 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         this);
     for (TCameraTab* tab : tabs_) service_->connectTab(tab);
     setupFiles_ = std::make_unique<SetupFiles>(state_, store_, dialogs_, *panel_);
+    // The program's own folder (a build folder, /usr/bin) is no place for a user's setup files: the
+    // dialogs start in the documents folder, else at home, until a camera's last file names its own.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString startFolder = !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+    setupFiles_->setDialogsDirectory(startFolder.toStdString());
+    QDir::setCurrent(startFolder);
     store_.setWarningSink([this](const std::string& warning) { state_.history.append(warning); });
     connect(FileOpenItem, &QAction::triggered, this, [this] { setupFiles_->FileOpen1Execute(); });
     connect(SaveAs1, &QAction::triggered, this, [this] { setupFiles_->FileSaveAs1Execute(); });
@@ -96,7 +103,6 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     for (const char* name : {"FileOpenItem", "SaveAs1", "Refresh5", "Closecamera1", "SetAlias1"})
         action(name)->setEnabled(false);
     state_.tabChangeAllowed = true;
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
 
     setTabShown(1, true);
     for (int slot = 2; slot <= kLastCameraSlot; ++slot) setTabShown(slot, false);

@@ -1,5 +1,7 @@
 // Setup files as the console window loads and saves them for a camera, and the save prompt.
 #include <QAction>
+#include <QDir>
+#include <QStandardPaths>
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
@@ -38,6 +40,15 @@ protected:
     }
     ConsoleBlock camera0() { return driver->status(0); }
 };
+
+TEST_F(SetupFileLoad, TheDialogsStartInTheUsersFolderNotTheProgramsOwn) {
+    start({});
+    const std::string documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    const std::string expected = !documents.empty() && fs::is_directory(documents) ? documents : QDir::homePath().toStdString();
+    EXPECT_EQ(form->setupFiles().openDialog().initialDirectory, expected);
+    EXPECT_EQ(form->setupFiles().saveDialog().initialDirectory, expected);
+    EXPECT_EQ(QDir::currentPath().toStdString(), expected);
+}
 
 TEST_F(SetupFileLoad, ValuesOutOfRangeAreClampedAndRoundedAsTheirControlsDo) {
     start({pulsedCamera()});
