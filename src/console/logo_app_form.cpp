@@ -18,6 +18,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "console/camera_tab.h"
 #include "console/console_factory.h"
@@ -114,6 +115,9 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         state_.history.appendRaw("No cameras found");
         setTabShown(1, false);
     } else {
+        // Nobody may be at the screen yet: what the cameras' setup files have to say is shown
+        // without waiting for an answer, so the start goes on to serve subscribers.
+        RequestSafeDialogs::RequestScope unattended(dialogs_);
         std::vector<std::string> found = ListBox1;
         for (std::size_t i = 0; i < found.size(); ++i) {
             ListBox1Selected = static_cast<int>(i);
@@ -386,9 +390,13 @@ void TLogoAppForm::CloseCameraExecute() {
         services_.delay.wait(100);
     }
     bool fixed = state_.factory.isFixedConfiguration();
+    // The prompt comes once the camera is closed: while it is open, the slot must not look like one
+    // that still holds the camera (a subscriber would attach to it, discovery would not reopen it),
+    // and nothing of the close is left to run after it.
+    std::optional<SetupFiles::SettingsToSave> toSave;
     if (s.SettingsChanged && !state_.setupLoadInProgress && !fixed && !s.Locked) {
         s.SettingsChanged = false;
-        offerToSaveSettings();
+        toSave = setupFiles_->settingsToSave();
     }
     if (fixed) panel_->UnlockSettings();
     // A later camera in this slot starts unlocked, so its changes are offered for saving.
@@ -410,6 +418,7 @@ void TLogoAppForm::CloseCameraExecute() {
     activateTab(0);
     MainPageControlChange();
     repaint();
+    if (toSave) setupFiles_->offerToSaveSettings(*toSave);
 }
 
 void TLogoAppForm::playSound(const char* file) {

@@ -29,11 +29,22 @@ void SetupFiles::FileOpen1Execute() {
     OpenInit(*chosen);
 }
 
-void SetupFiles::offerToSaveSettings() {
+void SetupFiles::offerToSaveSettings() { offerToSaveSettings(settingsToSave()); }
+
+void SetupFiles::offerToSaveSettings(const SettingsToSave& settings) {
     BoxAnswer answer = dialogs_.messageBox("Settings were changed by you or via a settings file.",
                                            "Do you want to save the new settings?",
                                            BoxButtons::YesNo, BoxIcon::Question);
-    if (answer == BoxAnswer::Yes) FileSaveAs1Execute();
+    if (answer == BoxAnswer::Yes) saveAs(settings);
+}
+
+SetupFiles::SettingsToSave SetupFiles::settingsToSave() const {
+    SettingsToSave settings;
+    settings.offered = !target_.exposureTimeHidden();
+    if (settings.offered) settings.panel = target_.panelSettings();
+    settings.setupFile = state_.current().SetupFile;
+    settings.serial = state_.current().Serial;
+    return settings;
 }
 
 void SetupFiles::RecordSetupFile(const std::string& file) {
