@@ -29,13 +29,18 @@ void SetupFiles::FileOpen1Execute() {
     OpenInit(*chosen);
 }
 
-void SetupFiles::offerToSaveSettings() { offerToSaveSettings(settingsToSave()); }
+bool SetupFiles::askToSave() {
+    return dialogs_.messageBox("Settings were changed by you or via a settings file.",
+                               "Do you want to save the new settings?", BoxButtons::YesNo,
+                               BoxIcon::Question) == BoxAnswer::Yes;
+}
+
+void SetupFiles::offerToSaveSettings() {
+    if (askToSave()) FileSaveAs1Execute();
+}
 
 void SetupFiles::offerToSaveSettings(const SettingsToSave& settings) {
-    BoxAnswer answer = dialogs_.messageBox("Settings were changed by you or via a settings file.",
-                                           "Do you want to save the new settings?",
-                                           BoxButtons::YesNo, BoxIcon::Question);
-    if (answer == BoxAnswer::Yes) saveAs(settings);
+    if (askToSave()) saveAs(settings);
 }
 
 SetupFiles::SettingsToSave SetupFiles::settingsToSave() const {

@@ -61,6 +61,7 @@ class SetupFiles {
     void applyKey(SetupKey key, std::int32_t value);
     // True when the file was written.
     bool saveAs(const SettingsToSave& settings);
+    bool askToSave();
 
     ConsoleState& state_;
     DialogService& dialogs_;
