@@ -132,6 +132,7 @@ int main(int argc, char* argv[]) {
         kestrom::ConsoleServices{driver, delay, safeDialogs, logPath, true, {}, shmNamespace, &shell, &sounds});
     dialogs.setParent(&form);
     if (!configError.empty()) form.state().history.append("Simulator configuration not read: " + configError);
+    for (const std::string& line : driver.damagedState()) form.state().history.append(line);
 
     driver.setDeviceChangeCallback([&form] {
         QMetaObject::invokeMethod(

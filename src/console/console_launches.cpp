@@ -105,11 +105,11 @@ void ConsoleLaunches::LaunchM21Click() {
     CameraSlot& s = state.current();
     if (tab->LaunchM2->isChecked()) {
         if (slot == 0) return;
-        if (s.Thread.load() == nullptr) {
-            form_.startAcquisition(slot);
-            form_.delay().wait(100);
-            form_.acquisition().SetAcquire(1);
-        }
+        // Every launch, not only the first: a camera whose acquisition was switched off since
+        // would give the program no frames.
+        form_.startAcquisition(slot);
+        form_.delay().wait(100);
+        form_.acquisition().SetAcquire(1);
         const std::string serial = tab->SerialDisplay->text().toStdString();
         const std::string path = programPath(kOruM2Key, "EXEPath");
         if (path.empty()) {

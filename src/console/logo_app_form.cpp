@@ -10,12 +10,15 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QScrollBar>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "console/camera_tab.h"
 #include "console/console_factory.h"
@@ -57,6 +60,12 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         this);
     for (TCameraTab* tab : tabs_) service_->connectTab(tab);
     setupFiles_ = std::make_unique<SetupFiles>(state_, store_, dialogs_, *panel_);
+    // The program's own folder (a build folder, /usr/bin) is no place for a user's setup files: the
+    // dialogs start in the documents folder, else at home, until a camera's last file names its own.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString startFolder = !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+    setupFiles_->setDialogsDirectory(startFolder.toStdString());
+    QDir::setCurrent(startFolder);
     store_.setWarningSink([this](const std::string& warning) { state_.history.append(warning); });
     connect(FileOpenItem, &QAction::triggered, this, [this] { setupFiles_->FileOpen1Execute(); });
     connect(SaveAs1, &QAction::triggered, this, [this] { setupFiles_->FileSaveAs1Execute(); });
@@ -77,11 +86,24 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
     if (!services_.historyLogPath.empty() && !historyLog_.open(services_.historyLogPath))
         StatusBar->showMessage(QString::fromStdString(historyLog_.error()));
 
+    // Before any camera is opened: the cameras found at start get the launch boxes, sounds and
+    // clipboard copy of a camera plugged in later.
+    viewers_ = new ConsoleViewers(*this);
+    utilities_ = new ConsoleUtilities(*this);
+    factory_ = new ConsoleFactory(*this, *utilities_);
+    launches_ = new ConsoleLaunches(*this);
+    tools_ = new ConsoleTools(*this);
+    for (TCameraTab* tab : tabs_) {
+        viewers_->connectTab(tab);
+        utilities_->connectTab(tab);
+        factory_->connectTab(tab);
+        launches_->connectTab(tab);
+    }
+
     // Start-up.
     for (const char* name : {"FileOpenItem", "SaveAs1", "Refresh5", "Closecamera1", "SetAlias1"})
         action(name)->setEnabled(false);
     state_.tabChangeAllowed = true;
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
 
     setTabShown(1, true);
     for (int slot = 2; slot <= kLastCameraSlot; ++slot) setTabShown(slot, false);
@@ -93,6 +115,9 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         state_.history.appendRaw("No cameras found");
         setTabShown(1, false);
     } else {
+        // Nobody may be at the screen yet: what the cameras' setup files have to say is shown
+        // without waiting for an answer, so the start goes on to serve subscribers.
+        RequestSafeDialogs::RequestScope unattended(dialogs_);
         std::vector<std::string> found = ListBox1;
         for (std::size_t i = 0; i < found.size(); ++i) {
             ListBox1Selected = static_cast<int>(i);
@@ -119,17 +144,6 @@ TLogoAppForm::TLogoAppForm(ConsoleServices services, QWidget* parent)
         [this](std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
             return dispatchMessage(message, wParam, lParam);
         });
-    viewers_ = new ConsoleViewers(*this);
-    utilities_ = new ConsoleUtilities(*this);
-    factory_ = new ConsoleFactory(*this, *utilities_);
-    launches_ = new ConsoleLaunches(*this);
-    tools_ = new ConsoleTools(*this);
-    for (TCameraTab* tab : tabs_) {
-        viewers_->connectTab(tab);
-        utilities_->connectTab(tab);
-        factory_->connectTab(tab);
-        launches_->connectTab(tab);
-    }
 
     // The main window keeps its designed size.
     adjustSize();
@@ -220,9 +234,13 @@ QAction* TLogoAppForm::action(const char* objectName) const {
 }
 
 void TLogoAppForm::appendToErrLog(const QString& line) {
+    // Read at its end, the list follows the newest line; scrolled back, it stays where the user reads.
+    const QScrollBar* bar = ErrLog->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
     ErrLog->addItem(line);
     // The window keeps the newest lines, as the history does; the log file keeps them all.
     while (static_cast<std::size_t>(ErrLog->count()) > History::kKeptLines) delete ErrLog->takeItem(0);
+    if (atEnd) ErrLog->scrollToBottom();
 }
 
 bool TLogoAppForm::isTabShown(int slot) const { return MainPageControl->isTabVisible(slot); }
@@ -372,9 +390,13 @@ void TLogoAppForm::CloseCameraExecute() {
         services_.delay.wait(100);
     }
     bool fixed = state_.factory.isFixedConfiguration();
+    // The prompt comes once the camera is closed: while it is open, the slot must not look like one
+    // that still holds the camera (a subscriber would attach to it, discovery would not reopen it),
+    // and nothing of the close is left to run after it.
+    std::optional<SetupFiles::SettingsToSave> toSave;
     if (s.SettingsChanged && !state_.setupLoadInProgress && !fixed && !s.Locked) {
         s.SettingsChanged = false;
-        offerToSaveSettings();
+        toSave = setupFiles_->settingsToSave();
     }
     if (fixed) panel_->UnlockSettings();
     // A later camera in this slot starts unlocked, so its changes are offered for saving.
@@ -396,6 +418,7 @@ void TLogoAppForm::CloseCameraExecute() {
     activateTab(0);
     MainPageControlChange();
     repaint();
+    if (toSave) setupFiles_->offerToSaveSettings(*toSave);
 }
 
 void TLogoAppForm::playSound(const char* file) {

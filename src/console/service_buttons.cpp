@@ -95,10 +95,12 @@ void TServiceButtons::CalibrationTimerTimer() {
         CalibrationTimer->stop();
         if (!fixed) {
             for (QWidget* w : {static_cast<QWidget*>(t->CalibrateButton), static_cast<QWidget*>(t->PulseMode),
-                               static_cast<QWidget*>(t->ExposureTime), static_cast<QWidget*>(t->ChoppedMode),
-                               static_cast<QWidget*>(t->GainTracker), static_cast<QWidget*>(t->GainFactor)})
+                               static_cast<QWidget*>(t->ChoppedMode), static_cast<QWidget*>(t->GainTracker),
+                               static_cast<QWidget*>(t->GainFactor)})
                 w->setEnabled(true);
             bool chopped = t->ChoppedMode->isChecked();
+            // The chopper sets the exposure in chopped operation, as the full refresh has it.
+            t->ExposureTime->setEnabled(!chopped);
             for (QWidget* w : {static_cast<QWidget*>(t->ChopRate), t->ChopRatePanelA, t->ChopRatePanelB,
                                static_cast<QWidget*>(t->VisibleWavelength)})
                 w->setEnabled(chopped);

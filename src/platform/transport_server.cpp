@@ -152,7 +152,7 @@ struct TransportServer::Core : RemoteSender, std::enable_shared_from_this<Core> 
     bool readable(const Connection& conn) const;
     bool writeNotice(Connection& conn, const Frame& frame, std::chrono::steady_clock::time_point deadline);
     void answer(const Connection& conn, const Frame& reply);
-    bool takeSend(Request& request, bool& unblocked);
+    bool takeSend(Request& request, bool& unblocked, const ReplyWaiter& waiter);
     bool released(Connection& conn);
     void drain();
     void runRequest(const Request& request);
@@ -180,6 +180,9 @@ struct TransportServer::Core : RemoteSender, std::enable_shared_from_this<Core> 
     std::uint32_t nextSequence = 0;
     std::deque<Request> requests;
     bool drainQueued = false;
+    // The main thread's own: requests in progress, and a drain that found one in progress.
+    int requestDepth = 0;
+    bool drainDeferred = false;
     std::function<void(WindowHandle)> onWindowGone;
     std::uint64_t nextConnection = 1;
 };
@@ -692,7 +695,7 @@ void TransportServer::Core::awaitReplies(ReplyWaiter& waiter, const std::vector<
             return;
         Request request;
         bool unblocked = false;
-        if (onMain && takeSend(request, unblocked)) {
+        if (onMain && takeSend(request, unblocked, waiter)) {
             lock.unlock();
             if (unblocked) wake();
             runRequest(request);
@@ -828,9 +831,19 @@ void TransportServer::Core::attachNotice(const std::shared_ptr<Connection>& conn
     conn->gone = true;
 }
 
-bool TransportServer::Core::takeSend(Request& request, bool& unblocked) {
+// Inside a request, only a client that the main thread waits for may have its send run within the
+// wait: it is that client's part of the exchange (a request made from inside its answer to the
+// console). Every other client's request waits until the request in progress has been answered.
+bool TransportServer::Core::takeSend(Request& request, bool& unblocked, const ReplyWaiter& waiter) {
+    auto awaited = [&](const Connection& conn) {
+        if (requestDepth == 0) return true;
+        return std::any_of(pending.begin(), pending.end(), [&](const auto& entry) {
+            const PendingReply& reply = entry.second;
+            return reply.waiter == &waiter && reply.connection->id == conn.id && !reply.answered && !reply.failed;
+        });
+    };
     auto it = std::find_if(requests.begin(), requests.end(),
-                           [](const Request& r) { return r.frame.kind == Kind::Send; });
+                           [&](const Request& r) { return r.frame.kind == Kind::Send && awaited(*r.from); });
     if (it == requests.end()) return false;
     request = std::move(*it);
     requests.erase(it);
@@ -851,6 +864,12 @@ void TransportServer::Core::drain() {
         drainQueued = false;
         budget = requests.size();
     }
+    // A request in progress may run an event loop of its own (a box, a wait that handles
+    // messages); what arrived meanwhile runs after it, never inside it.
+    if (requestDepth > 0) {
+        drainDeferred = true;
+        return;
+    }
     // Only what was queued so far: a flooding client must not keep the event loop from other work.
     while (budget-- > 0 && !stopping.load()) {
         Request request;
@@ -869,13 +888,20 @@ void TransportServer::Core::drain() {
 
 void TransportServer::Core::runRequest(const Request& request) {
     const Frame& f = request.frame;
+    ++requestDepth;
     if (f.kind == Kind::Post) {
         // Posted before the client went: still delivered.
         port.deliverPosted(f.window, f.msg, f.wParam, f.lParam);
-        return;
+    } else {
+        std::intptr_t result = port.send(f.window, f.msg, f.wParam, f.lParam);
+        write(request.from, Frame{Kind::Reply, f.sequence, f.window, f.msg, static_cast<std::int64_t>(result), 0});
     }
-    std::intptr_t result = port.send(f.window, f.msg, f.wParam, f.lParam);
-    write(request.from, Frame{Kind::Reply, f.sequence, f.window, f.msg, static_cast<std::int64_t>(result), 0});
+    if (--requestDepth > 0 || !drainDeferred) return;
+    drainDeferred = false;
+    std::weak_ptr<Core> weak = weak_from_this();
+    mainThread.post([weak] {
+        if (auto core = weak.lock()) core->drain();
+    });
 }
 
 TransportServer::TransportServer(MessagePort& port, MainThreadCalls& mainThread, WindowHandle consoleWindow,

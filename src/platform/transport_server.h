@@ -22,10 +22,10 @@ struct TransportServerOptions {
 };
 
 // One I/O thread accepts and reads every connection; it never runs a window's handler. Requests
-// for the console's windows run on the main thread (through MainThreadCalls); a send to a client
-// window writes to its connection and waits for the reply, and while the main thread waits it
-// keeps answering the requests that clients send meanwhile (a subscriber stops its frames from
-// inside its frame handler). A client that disconnects, breaks the protocol, does not answer in
+// for the console's windows run on the main thread (through MainThreadCalls), one at a time; a send
+// to a client window writes to its connection and waits for the reply, and while the main thread
+// waits it answers the requests of the client it waits for (a subscriber stops its frames from
+// inside its frame handler), while every other client's request waits its turn. A client that disconnects, breaks the protocol, does not answer in
 // time or does not read what it is sent is gone: its sends return 0 and its windows leave the port.
 class TransportServer {
 public:

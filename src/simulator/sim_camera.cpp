@@ -80,6 +80,8 @@ void Camera::powerOn() {
     status_.setWord(ConsoleBlock::kGain, powerOnGain());
     status_.setWord(ConsoleBlock::kOffset, powerOnOffset());
     status_.setWord(ConsoleBlock::kTransferEfficiency, 100);
+    status_.setWord(ConsoleBlock::kPixelCorrection, config_.pixelCorrection ? 1 : 0);
+    status_.setWord(ConsoleBlock::kGainCorrection, config_.gainCorrection ? 1 : 0);
     // The 256-byte form lets the revision text run past the 8 bytes of the short form.
     std::size_t n = std::min(config_.firmware.size(), kLargestFirmwareText);
     std::memcpy(&status_.bytes[ConsoleBlock::kFirmwareRevision], config_.firmware.data(), n);

@@ -37,6 +37,8 @@ public:
 
     ConsoleBlock& status() { return status_; }
     FactoryInfo& factory() { return factory_; }
+    // The stored state files found damaged at power-up, one line each.
+    const std::vector<std::string>& damagedState() const { return store_.damaged(); }
     bool acquiring() const { return acquire_; }
     // The working handle was closed: the camera stops acquiring.
     void stopAcquisition() { setAcquire(false); }

@@ -11,6 +11,9 @@ Config defaultConfig() {
     chopped.serial = 1234;
     chopped.firmware = "v1.05";
     chopped.chopper = true;
+    // Out of the box its factory maps are in use: no stuck pixel as its peak, true widths.
+    chopped.pixelCorrection = true;
+    chopped.gainCorrection = true;
 
     CameraConfig pulsed;    // an older pulsed-only camera: its firmware knows the short status block only
     pulsed.deviceIndex = 2;

@@ -12,7 +12,7 @@
 //   firmware = v1.05          revision text of the status block (at most 31 characters)
 //   hardware_revision = B     one character
 //   camera_type = 0           0 normal, 1 thermal
-//   chopper, ibp, bps, attached, factory_maps = yes|no
+//   chopper, ibp, bps, attached, factory_maps, pixel_correction, gain_correction = yes|no
 //   pulse_gain, pulse_offset, chopped_gain, chopped_offset = five numbers 0..65535 (1X 2X 4X 8X 10X)
 //   thermal_table = numbers   the thermal camera's table
 //   beam_shape = gaussian|tophat|uniform, beam_x, beam_y, beam_width_x, beam_width_y (pixels),
@@ -193,6 +193,8 @@ const std::map<std::string, CameraKey>& cameraKeys() {
         {"bps", [](CameraConfig& c, Value& v) { return v.flag(c.bps); }},
         {"attached", [](CameraConfig& c, Value& v) { return v.flag(c.attached); }},
         {"factory_maps", [](CameraConfig& c, Value& v) { return v.flag(c.factoryMaps); }},
+        {"pixel_correction", [](CameraConfig& c, Value& v) { return v.flag(c.pixelCorrection); }},
+        {"gain_correction", [](CameraConfig& c, Value& v) { return v.flag(c.gainCorrection); }},
         {"pulse_gain", [](CameraConfig& c, Value& v) { return v.table(c.pulseGain); }},
         {"pulse_offset", [](CameraConfig& c, Value& v) { return v.table(c.pulseOffset); }},
         {"chopped_gain", [](CameraConfig& c, Value& v) { return v.table(c.choppedGain); }},

@@ -318,6 +318,14 @@ FactoryInfo Driver::factory(int deviceIndex) const {
     return slot == nullptr ? FactoryInfo{} : slot->camera->factory();
 }
 
+std::vector<std::string> Driver::damagedState() const {
+    std::lock_guard lock(impl_->mutex);
+    std::vector<std::string> lines;
+    for (const auto& slot : impl_->slots)
+        if (slot.camera) lines.insert(lines.end(), slot.camera->damagedState().begin(), slot.camera->damagedState().end());
+    return lines;
+}
+
 std::vector<Driver::RequestRecord> Driver::requestLog() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->log;

@@ -47,6 +47,9 @@ struct CameraConfig {
     // A camera leaves the factory with a bad-pixel map of its own bad pixels and a gain map that
     // flattens its responsivity, for both methods; without them it starts with no maps.
     bool factoryMaps = true;
+    // The corrections' switches at power-up; a camera whose maps are in use starts with them on.
+    bool pixelCorrection = false;
+    bool gainCorrection = false;
     // Thermal cameras (camera type bit 0): the table that the pulsed gain-map request carries.
     std::vector<float> thermalTable;
     BeamConfig beam;
@@ -115,6 +118,9 @@ public:
     void editFactory(int deviceIndex, const std::function<void(FactoryInfo&)>& edit);
     ConsoleBlock status(int deviceIndex) const;
     FactoryInfo factory(int deviceIndex) const;
+    // What the cameras found damaged in their stored state and ignored, one line each, for the
+    // console's history.
+    std::vector<std::string> damagedState() const;
 
     // What a camera looks at from its next frame on (a running camera can be switched to the
     // uniform scene and back).

@@ -93,11 +93,36 @@ bool TKesTrom3Subscriber::readCommandRecords(bool takeSerial) {
     return true;
 }
 
+// The serial number in the factory record at offset 0 of "KIIICommand"; 0 when it cannot be read.
+int TKesTrom3Subscriber::commandSerial() const {
+    std::string error;
+    auto command = SharedMemory::openExisting(commandBlockName(), proto::kCommandRecordsSize,
+                                              SharedMemory::Access::ReadOnly, error);
+    return command ? readBE16(command->bytes() + FactoryInfo::kSerialNumber) : 0;
+}
+
+// A connect attaches to the tab shown at that moment; after a serial search that must still be
+// the camera found. Another camera is left at once, before any of its frames is taken.
+bool TKesTrom3Subscriber::connectedToSought(int slot) {
+    if (soughtSerial_ == 0) return true;
+    const int serial = commandSerial();
+    if (slot == soughtTab_ && serial == soughtSerial_) return true;
+    request(proto::kClose, slot);
+    attachError_ = "Connected to tab " + std::to_string(slot) + " with camera " + std::to_string(serial) +
+                   ", not to camera " + std::to_string(soughtSerial_) + " found in tab " + std::to_string(soughtTab_) +
+                   "; left it";
+    tab_ = soughtTab_;
+    serial_ = 0;
+    return false;
+}
+
 void TKesTrom3Subscriber::FindControl() {
     locateConsole();
     if (!consoleWindow_) return;
     tab_ = static_cast<int>(request(proto::kConnect, 0));
     if (tab_ == 0) return;
+    if (!connectedToSought(tab_)) return;
+    attachError_.clear();
     attached_ = true;
     readCommandRecords(true);
 }
@@ -119,6 +144,8 @@ int TKesTrom3Subscriber::FindSerial(int serial) {
     // host may look for a serial number before it has attached anywhere.
     if (!consoleWindow_) locateConsole();
     tab_ = static_cast<int>(request(proto::kFindSerial, serial));
+    soughtSerial_ = tab_ != 0 ? serial : 0;
+    soughtTab_ = tab_;
     if (tab_ != 0) {
         attached_ = true;
         readCommandRecords(false);
@@ -253,6 +280,8 @@ void TKesTrom3Subscriber::frameArrived(std::intptr_t frameCount, std::intptr_t s
     // A host that reads frames from the timer takes one at a time.
     if (deferredFrameTimer_.running()) return;
     if (holdNewFrame_.load() && newFrame_.load()) return;
+    // A notice of another slot than the one this component talks about is another camera's frame.
+    if (tab_ != 0 && slot != tab_) return;
 
     std::lock_guard lock(lock_);
     newFrame_.store(true);
@@ -320,6 +349,13 @@ void TKesTrom3Subscriber::runDueTimers() {
         // An earlier timer's event may have stopped this one.
         if (!timer->isDue(time)) continue;
         if (timer == &attachRetryTimer_) {
+            // The camera a serial search found may have moved on: it is looked for again first.
+            if (soughtSerial_ != 0 && consoleWindow_) {
+                const int serial = soughtSerial_;
+                tab_ = static_cast<int>(request(proto::kFindSerial, serial));
+                soughtTab_ = tab_;
+                if (tab_ != 0) readCommandRecords(false);
+            }
             FindControl();
             if (consoleWindow_ && serial_ != 0) {
                 stopTimer(attachRetryTimer_);

@@ -82,8 +82,14 @@ public:
     WindowHandle Open();
     void FindControl();
     // The slot of the camera with this serial number, 0 when no open camera has it. This and
-    // GetSerialList look for the console themselves when no FindControl has found it.
+    // GetSerialList look for the console themselves when no FindControl has found it. Once a
+    // camera has been found, FindControl attaches only to it: when the tab shown holds another
+    // camera by then (another program asked for its own in between), the component leaves that
+    // camera at once, says so in AttachError(), keeps Serial at 0 and searches again from its
+    // attach-retry timer.
     int FindSerial(int serial);
+    // Why the last attach failed although the console answered; empty after a good one.
+    const std::string& AttachError() const { return attachError_; }
     std::string GetSerialList();
     // The raw 1024 bytes of the list, copied under the lock; false, and array left as it was, when
     // they cannot be read.
@@ -132,6 +138,8 @@ private:
     void locateConsole();
     std::intptr_t request(std::uint32_t msg, std::intptr_t lParam);
     bool readCommandRecords(bool takeSerial);
+    int commandSerial() const;
+    bool connectedToSought(int slot);
     void takeFactory(const std::uint8_t* record);
     void frameArrived(std::intptr_t frameCount, std::intptr_t slot);
     void consoleClosed();
@@ -163,6 +171,10 @@ private:
     float hScale_ = 0.0f;
     float vScale_ = 0.0f;
     bool calibratePending_ = false;
+    // The camera the last successful FindSerial found; FindControl attaches to no other.
+    int soughtSerial_ = 0;
+    int soughtTab_ = 0;
+    std::string attachError_;
     std::intptr_t frameCount_ = 0;
 
     WindowTimer attachRetryTimer_;

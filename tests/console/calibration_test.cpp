@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -88,6 +89,29 @@ TEST_F(Calibration, EndOfCalibrationRestoresTheControlsTakesTheCopyAndTellsEvery
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0], (std::pair<std::intptr_t, std::intptr_t>{0, 1}));
     EXPECT_EQ(form->state().slots[1].AcquireState.load(), 1);
+}
+
+// After a calibration the controls are those of the camera's method: the exposure and the lock-in
+// choice belong to pulsed operation (a pulsed-only camera needs the calibration for lock-in).
+TEST_F(Calibration, AfterTheCalibrationExposureAndLockinFollowTheMethod) {
+    const struct {
+        const char* name;
+        sim::CameraConfig camera;
+        bool pulsedControls;
+    } cases[] = {{"chopped", camera(0, 777), false}, {"pulsed only", pulsedCamera(), true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start({c.camera});
+        EXPECT_FALSE(tab()->PulseType->isEnabled()) << "no lock-in before the camera is calibrated";
+        service().CalibrateButton1Click();
+        driver->advanceTime(sim::kCalibrationMilliseconds + 100);
+        service().CalibrationTimerTimer();
+        form->NoViewTimerTimer();
+        EXPECT_FALSE(service().CalibrationTimer->isActive());
+        EXPECT_EQ(tab()->ExposureTime->isEnabled(), c.pulsedControls);
+        EXPECT_EQ(tab()->PulseType->isEnabled(), c.pulsedControls);
+        TearDown();
+    }
 }
 
 TEST_F(Calibration, CalibrateOffStopsTheWatchAndLeavesTheButtonDisabled) {

@@ -179,6 +179,28 @@ TEST_F(ConsoleTools, LaunchOruStartsTheProgramWithTheSerialWaitsAndUntickingClos
     EXPECT_EQ(boxesWith("cannot be started"), 1u);
 }
 
+TEST_F(ConsoleTools, EachLaunchSwitchesAcquisitionOnAlsoWhileTheCamerasThreadRuns) {
+    const struct {
+        const char* name;
+        const char* key;
+        QCheckBox* TCameraTab::*box;
+    } cases[] = {{"Launch ORU", kOruPcKey, &TCameraTab::EnableOruCheckBox},
+                 {"Launch M2", kOruM2Key, &TCameraTab::LaunchM2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        start({camera(0, 11)});
+        registerProgram(c.key, "EXEPath", "/opt/analysis/program");
+        showTab(1);
+        ASSERT_TRUE(form->startAcquisition(1));
+        form->acquisition().SetAcquire(0);
+        ASSERT_EQ(form->state().slots[1].AcquireState.load(), 0);
+        (tab()->*c.box)->setChecked(true);
+        ASSERT_EQ(shell.started.size(), 1u);
+        EXPECT_EQ(form->state().slots[1].AcquireState.load(), 1);
+    }
+}
+
 TEST_F(ConsoleTools, UntickingLaunchM2WithoutAWindowOnlySaysSo) {
     start({camera(0, 11)});
     showTab(1);
@@ -198,6 +220,17 @@ TEST_F(ConsoleTools, TheLaunchBoxesAreOfferedOnlyForRegisteredPrograms) {
     showTab(2);
     EXPECT_TRUE(tab()->EnableOruCheckBox->isEnabled());
     EXPECT_FALSE(tab()->LaunchM2->isEnabled());
+}
+
+// A camera attached when the console starts is opened before the window is shown: its tab must
+// come up as that of a camera plugged in later.
+TEST_F(ConsoleTools, ACameraOpenedAtStartHasItsLaunchBoxesItsSoundAndItsClipboardCopy) {
+    QApplication::clipboard()->clear();
+    start({camera(0, 11)});
+    EXPECT_FALSE(form->cameraTab(1)->EnableOruCheckBox->isEnabled());
+    EXPECT_FALSE(form->cameraTab(1)->LaunchM2->isEnabled());
+    EXPECT_EQ(shell.played, std::vector<std::string>{consoleDataFolder() + "/sounds/Good.wav"});
+    EXPECT_TRUE(QApplication::clipboard()->text().contains("Camera opened.")) << QApplication::clipboard()->text().toStdString();
 }
 
 TEST_F(ConsoleTools, SoundsPlayOnlyWhileTheSwitchIsOnFromTheWorkingFolderOrTheConsolesOwn) {

@@ -1,5 +1,8 @@
 // Start-up discovery, opening cameras, closing them and finding them again.
 #include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -116,6 +119,28 @@ TEST_F(Discovery, TabSwitchWritesItsLineAndMovesTheControlReferences) {
     EXPECT_FALSE(form->action("Closecamera1")->isEnabled());
     EXPECT_TRUE(form->action("Refresh5")->isEnabled());
     for (int noTab : {0, 5, -1, 1 << 30, -(1 << 30)}) EXPECT_EQ(form->cameraTab(noTab), nullptr) << noTab;
+}
+
+// The list grows at its end: read there, it keeps the newest line in view; scrolled back to
+// read older lines, it stays on them.
+TEST_F(Discovery, TheHistoryFollowsItsNewestLineUnlessScrolledBack) {
+    start({});
+    form->show();
+    QScrollBar* bar = form->errLog()->verticalScrollBar();
+    auto write = [&](int lines) {
+        for (int i = 0; i < lines; ++i) form->state().history.appendRaw("line " + std::to_string(i));
+        QApplication::processEvents();
+    };
+    write(200);
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(0);
+    write(50);
+    EXPECT_EQ(bar->value(), 0);
+    bar->setValue(bar->maximum());
+    write(50);
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(Discovery, StatusBarDoubleClickTogglesDebugLogging) {

@@ -1,8 +1,11 @@
 // Setup files as the console window loads and saves them for a camera, and the save prompt.
 #include <QAction>
+#include <QDir>
+#include <QStandardPaths>
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -39,6 +42,15 @@ protected:
     ConsoleBlock camera0() { return driver->status(0); }
 };
 
+TEST_F(SetupFileLoad, TheDialogsStartInTheUsersFolderNotTheProgramsOwn) {
+    start({});
+    const std::string documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    const std::string expected = !documents.empty() && fs::is_directory(documents) ? documents : QDir::homePath().toStdString();
+    EXPECT_EQ(form->setupFiles().openDialog().initialDirectory, expected);
+    EXPECT_EQ(form->setupFiles().saveDialog().initialDirectory, expected);
+    EXPECT_EQ(QDir::currentPath().toStdString(), expected);
+}
+
 TEST_F(SetupFileLoad, ValuesOutOfRangeAreClampedAndRoundedAsTheirControlsDo) {
     start({pulsedCamera()});
     std::string file = write("clamp.setup", "TriggerMethod=0\r\nGainValue=9000\r\nExposureTime=75\r\n");
@@ -65,6 +77,19 @@ TEST_F(SetupFileLoad, CameraOpenedWithAMissingLastFileWarnsAndKeepsItsSettings) 
     EXPECT_THAT(lines, Contains("1 ExposureTime= NOT FOUND in setup file: /nonexistent/gone.setup"));
     EXPECT_EQ(camera0().exposureTime(), exposure);
     EXPECT_FALSE(form->state().slots[1].SettingsChanged);
+}
+
+// A console started with nobody at the screen: a camera whose last setup file cannot be read
+// says so in a box that waits for nobody, so the start goes on to serve subscribers.
+TEST_F(SetupFileLoad, AtStartABadLastSetupFileIsShownWithoutWaitingForAnAnswer) {
+    start({pulsedCamera()});
+    form->setupFiles().RecordSetupFile(write("binary.setup", std::string("ExposureTime=100\0\x01\x02", 19)));
+    form.reset();
+    dialogs.boxes.clear();
+    startConsole();
+    ASSERT_TRUE(form->state().slots[1].hasDevice());
+    ASSERT_FALSE(dialogs.boxes.empty()) << "the bad file is reported";
+    for (const auto& box : dialogs.boxes) EXPECT_FALSE(box.modal) << box.text;
 }
 
 TEST_F(SetupFileLoad, CameraOpenLoadsTheLatestRecordedFile) {
@@ -108,6 +133,48 @@ TEST_F(SavePrompt, ChangedSettingsAreOfferedAtCloseAndSavedWithOtherLinesKept) {
     std::string saved = read(file);
     EXPECT_EQ(saved.find("# my notes\r\nExposureTime=250\r\nanything else\r\n"), 0u) << saved;
     EXPECT_THAT(saved, HasSubstr("GainValue="));
+}
+
+// Unplugged after a request changed its settings: the close is over before the save prompt asks,
+// so that meanwhile the camera can come back and be opened again, and is not closed a second time.
+TEST_F(SavePrompt, AnUnpluggedCameraIsClosedBeforeThePromptAndStaysReopenedAfterIt) {
+    struct WatchedDialogs : ScriptedDialogs {
+        std::function<void()> whileAsking;
+        BoxAnswer messageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
+                             BoxIcon icon) override {
+            if (whileAsking && buttons == BoxButtons::YesNo) whileAsking();
+            return ScriptedDialogs::messageBox(caption, text, buttons, icon);
+        }
+    } watched;
+    dialogService = &watched;
+    start({camera(0, 1234)});
+    form->dispatchMessage(subscriber_protocol::kPixelCorrection, 0, 1);
+    ASSERT_TRUE(form->state().slots[1].SettingsChanged);
+
+    bool asked = false;
+    watched.answers = {BoxAnswer::No};
+    watched.whileAsking = [&] {
+        asked = true;
+        const CameraSlot& slot = form->state().slots[1];
+        EXPECT_FALSE(slot.hasDevice());
+        EXPECT_EQ(slot.Serial, 0u) << "a serial search must not find the gone camera";
+        EXPECT_TRUE(historyHas("1 Camera closed: 1234"));
+        // The camera is plugged in again while the box waits; the box's event loop goes on.
+        driver->attach(0);
+        form->deviceChange(kDevNodesChanged);
+    };
+    driver->detach(0);
+    form->deviceChange(kDevNodesChanged);
+    EXPECT_TRUE(asked);
+
+    form->Timer1Timer();
+    ASSERT_TRUE(form->state().slots[1].hasDevice()) << "reopened by discovery";
+    EXPECT_EQ(form->state().slots[1].Serial, 1234u);
+    form->deviceChange(kDevNodesChanged);
+    EXPECT_TRUE(form->state().slots[1].hasDevice());
+    // The console goes before the boxes it was given.
+    form.reset();
+    dialogService = &dialogs;
 }
 
 TEST_F(SavePrompt, NoPromptAfterALoadUnlessSomethingChangesAfterwards) {

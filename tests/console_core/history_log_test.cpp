@@ -49,6 +49,23 @@ TEST(HistoryLogFile, ANewLogAndItsFoldersAreTheUsersAloneWhateverTheUmask) {
     EXPECT_EQ(modeOf(path), 0600u);
 }
 
+TEST(HistoryLogFile, AnOrderlyEndWritesItsLineAfterTheLastEvent) {
+    LogFolder folder;
+    fs::path path = folder.path / "history.log";
+    {
+        HistoryLog log;
+        ASSERT_TRUE(log.open(path.string())) << log.error();
+        log.write("1 Camera closed: 1234");
+    }
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find("---- console started ----"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("1 Camera closed: 1234"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("---- console ended ----"), std::string::npos) << lines[2];
+}
+
 TEST(HistoryLogFile, AnOldLogIsAppendedToAndMadePrivate) {
     LogFolder folder;
     fs::path path = folder.path / "history.log";

@@ -34,6 +34,8 @@ ibp = yes
 bps = true
 attached = off
 factory_maps = no
+pixel_correction = yes
+gain_correction = on
 pulse_gain = 1 2 3 4 5
 pulse_offset = 6 7 8 9 10
 chopped_gain = 11 12 13 14 15
@@ -71,6 +73,8 @@ device = 10
     EXPECT_TRUE(c.bps);
     EXPECT_FALSE(c.attached);
     EXPECT_FALSE(c.factoryMaps);
+    EXPECT_TRUE(c.pixelCorrection);
+    EXPECT_TRUE(c.gainCorrection);
     EXPECT_EQ(c.pulseGain, (std::array<std::uint16_t, 5>{1, 2, 3, 4, 5}));
     EXPECT_EQ(c.pulseOffset, (std::array<std::uint16_t, 5>{6, 7, 8, 9, 10}));
     EXPECT_EQ(c.choppedGain, (std::array<std::uint16_t, 5>{11, 12, 13, 14, 15}));
@@ -215,7 +219,8 @@ TEST(DefaultCameras, ShowTheRangeOfCamerasTheConsoleMeets) {
         const char* firmware;
         bool chopper;
         std::uint16_t cameraType;
-    } expected[] = {{0, 1234, "v1.05", true, 0}, {2, 4660, "v1.03", false, 0}, {3, 7001, "v1.05", true, 1}};
+        std::int32_t corrections;   // both switches at power-up
+    } expected[] = {{0, 1234, "v1.05", true, 0, 1}, {2, 4660, "v1.03", false, 0, 0}, {3, 7001, "v1.05", true, 1, 0}};
     for (const auto& e : expected) {
         SCOPED_TRACE(e.device);
         EXPECT_TRUE(driver.isAttached(e.device));
@@ -229,6 +234,8 @@ TEST(DefaultCameras, ShowTheRangeOfCamerasTheConsoleMeets) {
         EXPECT_EQ(f.cameraType(), e.cameraType);
         EXPECT_EQ(shortIo(driver, h, req::GetTriggerMethod, 0), e.chopper ? 1 : 0)
             << "a camera starts chopping when it can";
+        EXPECT_EQ(shortIo(driver, h, req::GetPixelCorrection, 0), e.corrections);
+        EXPECT_EQ(shortIo(driver, h, req::GetGainCorrection, 0), e.corrections);
     }
 }
 

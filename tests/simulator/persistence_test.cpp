@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -72,7 +73,7 @@ TEST_F(Persistence, WrittenRecordsMapsAndProgramsSurviveARestart) {
     for (const char* file : {"factory.bin", "chop_bad_pixels.bin", "pulse_gain_map.bin", "chop_gain_map.bin",
                              "firmware.bin", "lca.bin"})
         EXPECT_TRUE(fs::exists(folder / file)) << file;
-    EXPECT_EQ(fs::file_size(folder / "firmware.bin"), 1004u);
+    EXPECT_EQ(fs::file_size(folder / "firmware.bin"), 1004u + 4u) << "the program and its check sum";
     for (const auto& entry : fs::directory_iterator(folder))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     EXPECT_EQ(second.status(0).statusFlags() & 0xF000u, 0xF000u);
@@ -107,9 +108,21 @@ TEST_F(Persistence, DamagedOrMissingFilesFallBackToTheConfiguredValues) {
         out << std::string(d.size, '\x7F');
     }
     fs::create_directories(dir / "1234" / "pulse_gain_map.bin");  // not even a file
+    // Of the right size, but not what the camera wrote: it would give the camera serial 32639.
+    const FactoryInfo thermalConfigured = Driver(original).factory(3);
+    fs::create_directories(dir / "7001");
+    std::ofstream(dir / "7001" / "factory.bin", std::ios::binary) << std::string(256, '\x7F');
 
     Driver driver(original);
     EXPECT_EQ(driver.factory(0).bytes, configured.bytes);
+    EXPECT_EQ(driver.factory(3).bytes, thermalConfigured.bytes);
+    // Each one is said, naming its file.
+    const std::vector<std::string> said = driver.damagedState();
+    EXPECT_EQ(said.size(), std::size(damaged) + 2);
+    for (const char* file : {"1234/factory.bin", "1234/pulse_gain_map.bin", "7001/factory.bin"})
+        EXPECT_EQ(std::count_if(said.begin(), said.end(), [&](const std::string& line) {
+                      return line.find(file) != std::string::npos && line.find("ignored") != std::string::npos;
+                  }), 1) << file;
     DeviceHandle h = openWorking(driver, 0);
     std::vector<std::uint8_t> map(30752);
     ASSERT_TRUE(block(driver, h, req::GetChopGainMap, map));

@@ -16,10 +16,13 @@
 namespace kestrom::sim::test {
 
 // The default cameras (0 chopper "v1.05", 2 pulsed "v1.03", 3 thermal), deterministic and seeded.
+// The default cameras with their corrections off at power-up, so that a test sees the raw detector
+// until it switches a correction on.
 inline Config deterministicConfig(std::uint64_t seed = 7) {
     Config c = defaultConfig();
     c.deterministic = true;
     c.seed = seed;
+    for (CameraConfig& camera : c.cameras) camera.pixelCorrection = camera.gainCorrection = false;
     return c;
 }
 

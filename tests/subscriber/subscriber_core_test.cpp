@@ -282,6 +282,37 @@ TEST_F(SubscriberCore, FindSerialTakesSlotAndSerialFromTheConsolesReplyAndAlways
     }
 }
 
+// Another program's serial search can move the console's tab between this component's search
+// and its connect: the connect then lands on another camera, which the component leaves at once.
+TEST_F(SubscriberCore, AConnectThatLandsOnAnotherCameraThanTheOneFoundIsLeftAndTheSearchRepeated) {
+    console.run();
+    console.factory.setWord(FactoryInfo::kSerialNumber, 4321);
+    ASSERT_EQ(sub->FindSerial(4321), 2);
+    const int openedAfterSearch = opened;
+    // Meanwhile the console shows camera 1111 in tab 1.
+    console.currentSlot = 1;
+    console.factory.setWord(FactoryInfo::kSerialNumber, 1111);
+
+    sub->Open();
+    EXPECT_EQ(sub->Serial(), 0);
+    EXPECT_EQ(opened, openedAfterSearch);
+    EXPECT_NE(sub->AttachError().find("not to camera 4321"), std::string::npos) << sub->AttachError();
+    EXPECT_EQ(console.requests.back(), (FakeConsole::Request{1330, sub->Handle(), 1}));
+    // A frame of that camera that was on its way is not taken.
+    frame(500, 1);
+    EXPECT_EQ(frames, 0);
+
+    // The retry finds the camera again and attaches to it.
+    console.factory.setWord(FactoryInfo::kSerialNumber, 4321);
+    advance(10s);
+    EXPECT_EQ(sub->Tab(), 2);
+    EXPECT_EQ(sub->Serial(), 4321);
+    EXPECT_TRUE(sub->AttachError().empty());
+    EXPECT_EQ(opened, openedAfterSearch + 1);
+    frame(500, 2);
+    EXPECT_EQ(frames, 1);
+}
+
 TEST_F(SubscriberCore, AFrameBecomesTheDataArrayHalvedWithTheFirstIndexRunningDownEachColumn) {
     attach(2);
     console.fillPixels(2, 0);

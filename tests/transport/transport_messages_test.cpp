@@ -158,6 +158,52 @@ TEST_F(TransportMessages, SerialReplyIsSentInsideTheSerialRequestAndMayNestFurth
                                                          "request returned 3"}));
 }
 
+// Two programs that ask at the same moment: the second one's request runs after the first has
+// ended, also while the first waits for its own program's answer or runs an event loop of its own.
+TEST_F(TransportMessages, ARequestOfAnotherClientWaitsForTheOneInProgress) {
+    enum class Inside { ReplyToItsOwnClient, NestedEventLoop };
+    const struct {
+        const char* name;
+        Inside inside;
+    } cases[] = {{"while the console waits for the first client's answer", Inside::ReplyToItsOwnClient},
+                 {"while the first request runs an event loop", Inside::NestedEventLoop}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!server) startServer(options(2000ms));
+        Journal journal;
+        std::atomic<bool> firstBegun{false}, secondAsking{false};
+        onConsoleMessage = [&](std::uint32_t, std::intptr_t w, std::intptr_t l) -> std::intptr_t {
+            journal.add("begin " + std::to_string(l));
+            if (l == 1) {
+                firstBegun = true;
+                if (c.inside == Inside::ReplyToItsOwnClient)
+                    port.send(static_cast<WindowHandle>(w), 1334, 1234, 1);
+                else
+                    pumpUntil([] { return false; }, 300ms);
+            }
+            journal.add("end " + std::to_string(l));
+            return l;
+        };
+        ClientThread first(clientOptions(), [&](TransportClient& client) {
+            WindowHandle self = client.registerWindow([&](std::uint32_t, std::intptr_t, std::intptr_t) -> std::intptr_t {
+                // Answered only once the other program's request has reached the console.
+                while (!secondAsking.load()) std::this_thread::sleep_for(1ms);
+                std::this_thread::sleep_for(150ms);
+                return 0;
+            });
+            client.send(client.findConsoleWindow(), 1334, self, 1);
+        });
+        ClientThread second(clientOptions(), [&](TransportClient& client) {
+            WindowHandle self = client.registerWindow([](std::uint32_t, std::intptr_t, std::intptr_t) -> std::intptr_t { return 0; });
+            while (!firstBegun.load()) std::this_thread::sleep_for(1ms);
+            secondAsking = true;
+            client.send(client.findConsoleWindow(), 1334, self, 2);
+        });
+        ASSERT_TRUE(pumpUntil([&] { return first.setupDone() && second.setupDone(); }, 5000ms));
+        EXPECT_EQ(journal.lines(), (std::vector<std::string>{"begin 1", "end 1", "begin 2", "end 2"}));
+    }
+}
+
 TEST_F(TransportMessages, MessagePostedToAClientWaitsForItsEventLoopEvenDuringASend) {
     startServer();
     Journal journal;

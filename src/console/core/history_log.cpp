@@ -15,8 +15,11 @@
 
 namespace kestrom {
 
+// An orderly end says so, as the start does; a log that stops without it tells of a crash.
 HistoryLog::~HistoryLog() {
-    if (file_) std::fclose(file_);
+    if (!file_) return;
+    write("---- console ended ----");
+    std::fclose(file_);
 }
 
 bool HistoryLog::open(const std::string& path) {

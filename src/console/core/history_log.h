@@ -17,6 +17,7 @@ public:
 
     explicit HistoryLog(std::uint64_t maxBytes = kDefaultMaxBytes, int keptFiles = kDefaultKeptFiles)
         : maxBytes_(maxBytes), keptFiles_(keptFiles) {}
+    // Writes the end line, as open() writes the start line.
     ~HistoryLog();
     HistoryLog(const HistoryLog&) = delete;
     HistoryLog& operator=(const HistoryLog&) = delete;

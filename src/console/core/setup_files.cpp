@@ -29,11 +29,27 @@ void SetupFiles::FileOpen1Execute() {
     OpenInit(*chosen);
 }
 
+bool SetupFiles::askToSave() {
+    return dialogs_.messageBox("Settings were changed by you or via a settings file.",
+                               "Do you want to save the new settings?", BoxButtons::YesNo,
+                               BoxIcon::Question) == BoxAnswer::Yes;
+}
+
 void SetupFiles::offerToSaveSettings() {
-    BoxAnswer answer = dialogs_.messageBox("Settings were changed by you or via a settings file.",
-                                           "Do you want to save the new settings?",
-                                           BoxButtons::YesNo, BoxIcon::Question);
-    if (answer == BoxAnswer::Yes) FileSaveAs1Execute();
+    if (askToSave()) FileSaveAs1Execute();
+}
+
+void SetupFiles::offerToSaveSettings(const SettingsToSave& settings) {
+    if (askToSave()) saveAs(settings);
+}
+
+SetupFiles::SettingsToSave SetupFiles::settingsToSave() const {
+    SettingsToSave settings;
+    settings.offered = !target_.exposureTimeHidden();
+    if (settings.offered) settings.panel = target_.panelSettings();
+    settings.setupFile = state_.current().SetupFile;
+    settings.serial = state_.current().Serial;
+    return settings;
 }
 
 void SetupFiles::RecordSetupFile(const std::string& file) {

@@ -29,6 +29,17 @@ class SetupFiles {
     // "Do you want to save the new settings?"; the caller decides when it is offered.
     void offerToSaveSettings();
 
+    // What the save prompt saves of a camera: taken before the camera closes, so that its close
+    // runs to its end before the box opens and the box asks about a camera that is settled.
+    struct SettingsToSave {
+        bool offered = true;     // false while the exposure field is hidden (nothing to save)
+        PanelSettings panel;
+        std::string setupFile;   // the slot's last setup file, the dialog's proposal
+        std::uint32_t serial = 0;
+    };
+    SettingsToSave settingsToSave() const;
+    void offerToSaveSettings(const SettingsToSave& settings);
+
     // The camera of state's FactoryInfo; these throw RegistryError.
     void RecordSetupFile(const std::string& file);
     std::string lastSetupFile();
@@ -48,6 +59,9 @@ class SetupFiles {
 
   private:
     void applyKey(SetupKey key, std::int32_t value);
+    // True when the file was written.
+    bool saveAs(const SettingsToSave& settings);
+    bool askToSave();
 
     ConsoleState& state_;
     DialogService& dialogs_;

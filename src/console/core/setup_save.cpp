@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/core/setup_file.h"
+#include "console/core/recent_setup_files.h"
 #include "console/core/setup_files.h"
 
 namespace kestrom {
@@ -55,35 +56,38 @@ std::int32_t SetupFiles::pulsePeriodFromRate(const std::string& rateText) {
 }
 
 void SetupFiles::FileSaveAs1Execute() {
-    if (target_.exposureTimeHidden()) return;
-    if (!state_.current().SetupFile.empty()) SaveDialog.fileName = state_.current().SetupFile;
+    if (saveAs(settingsToSave())) state_.current().SettingsChanged = false;
+}
+
+bool SetupFiles::saveAs(const SettingsToSave& settings) {
+    if (!settings.offered) return false;
+    if (!settings.setupFile.empty()) SaveDialog.fileName = settings.setupFile;
     std::optional<std::string> chosen = dialogs_.saveFile(SaveDialog);
-    if (!chosen) return;
+    if (!chosen) return false;
     SaveDialog.fileName = *chosen;
 
     try {
-        RecordSetupFile(*chosen);
+        kestrom::RecordSetupFile(RegCtl1, settings.serial, *chosen);
     } catch (const RegistryError& e) {
         target_.showStandardError(e.what());
-        return;
+        return false;
     }
 
     SetupFileText existing = readSetupFile(*chosen);
     if (existing.status == SetupFileText::Status::Unreadable) {
         // Its lines could not be kept, so it is not overwritten.
         target_.showStandardError("Setup file not saved. " + existing.error);
-        return;
+        return false;
     }
     std::vector<std::string> lines = std::move(existing.lines);
-    PanelSettings panel = target_.panelSettings();
     for (SetupKey key : kSetupSaveOrder)
-        writeSetupKey(lines, setupKeyText(key), savedValue(key, panel));
+        writeSetupKey(lines, setupKeyText(key), savedValue(key, settings.panel));
 
     if (RegistryWriteError err = saveSetupFile(*chosen, lines)) {
         target_.showStandardError(*err);
-        return;
+        return false;
     }
-    state_.current().SettingsChanged = false;
+    return true;
 }
 
 }  // namespace kestrom

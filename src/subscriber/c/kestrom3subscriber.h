@@ -65,6 +65,10 @@ K3S_API int k3s_next_timer_ms(const k3s_subscriber* subscriber);
 K3S_API uint32_t k3s_open(k3s_subscriber* subscriber);
 K3S_API int k3s_find_control(k3s_subscriber* subscriber);
 K3S_API int k3s_find_serial(k3s_subscriber* subscriber, int serial);
+/* After k3s_find_serial has found a camera, k3s_open attaches only to it; when the console shows
+   another camera by then, the subscriber leaves it, keeps looking and says why here (NUL-terminated;
+   empty after a good attach). */
+K3S_API int k3s_attach_error(const k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length);
 K3S_API int k3s_start(k3s_subscriber* subscriber);
 K3S_API int k3s_stop(k3s_subscriber* subscriber);
 K3S_API int k3s_close(k3s_subscriber* subscriber);

@@ -196,6 +196,10 @@ int k3s_setup_filename(const k3s_subscriber* subscriber, char* text, size_t capa
     if (!subscriber) return K3S_ERR_ARGUMENT;
     return copyText(subscriber->component.SetupFilename(), text, capacity, length);
 }
+int k3s_attach_error(const k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length) {
+    if (!subscriber) return K3S_ERR_ARGUMENT;
+    return copyText(subscriber->component.AttachError(), text, capacity, length);
+}
 long long k3s_frame_count(const k3s_subscriber* subscriber) {
     return subscriber ? static_cast<long long>(subscriber->component.FrameCount()) : 0;
 }

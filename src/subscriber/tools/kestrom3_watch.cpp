@@ -243,7 +243,10 @@ private:
             }
         }
         openRetrying_ = component_.Open() == 0 || component_.Serial() == 0;
-        if (openRetrying_) notice(component_.ConsoleWindow() ? "waiting for a camera" : "waiting for the console");
+        if (openRetrying_)
+            notice(!component_.AttachError().empty() ? component_.AttachError()
+                   : component_.ConsoleWindow()      ? "waiting for a camera"
+                                                     : "waiting for the console");
     }
 
     void request() {
