@@ -29,6 +29,9 @@ struct SecondMomentWidths {
     bool round = false;   // ellipticity above kRoundEllipticity
     int passes = 0;       // windowed passes taken
     bool converged = false;
+    // The windows lost the beam from every start (each held less than half of the frame's
+    // energy above the ground, or none): no widths, rather than those of a window off the beam.
+    bool degenerate = false;
 
     double azimuthDegrees() const;
 };
@@ -37,6 +40,8 @@ inline constexpr double kRoundEllipticity = 0.87;
 inline constexpr double kWindowWidths = 3.0;
 inline constexpr double kConvergence = 0.001;  // of the smaller width
 inline constexpr int kMaxPasses = 25;
+// Half the least extent of a window along either axis: three pixels across.
+inline constexpr double kLeastHalfWindow = 1.5;
 
 // The corners' squares: each side an eighth of the frame's shorter side, at least one pixel.
 int cornerSide(int width, int height);
