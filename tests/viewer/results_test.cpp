@@ -197,6 +197,46 @@ INSTANTIATE_TEST_SUITE_P(
                       TieCase{"MinimaInTheLastColumns", -4000, {{123, 50}, {120, 50}}, {120, 50}}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// A saturated square beam on a ground of the other sign, whose aperture lies inside the square:
+// every pixel of the aperture holds the range's end, and so do its peak and minimum, found at
+// its first pixel, whatever pixel (0, 0) holds.
+struct RangeEndCase {
+    const char* name;
+    std::int16_t square, ground;
+    int side;
+};
+
+class RangeEndTest : public ResultsTest, public ::testing::WithParamInterface<RangeEndCase> {};
+
+TEST_P(RangeEndTest, ExtremesOfAnApertureOfOneValueAreThatValue) {
+    const RangeEndCase& c = GetParam();
+    auto frame = liveFrame();
+    fill(*frame, c.ground);
+    const int from = 62 - c.side / 2;
+    for (int r = from; r < from + c.side; ++r)
+        for (int k = from; k < from + c.side; ++k) set(*frame, k, r, c.square);
+    results.Compute(frame.get());
+    const VasprelHeader& h = *frame->GetHeader();
+    const ApertureList& aperture = results.apertureList();
+    const auto first = std::find_if(aperture.begin(), aperture.end(),
+                                    [](const ApertureTriplet& t) { return t.first <= t.last; });
+    ASSERT_NE(first, aperture.end());
+    for (const ApertureTriplet& t : aperture)
+        for (int k = t.first; k <= t.last; ++k) ASSERT_EQ(frame->Pixel(t.row, k), c.square);
+    EXPECT_EQ(double(h.Peak), c.square / 2.0);
+    EXPECT_EQ(double(h.Valley), c.square / 2.0);
+    EXPECT_EQ(h.PeakLocx, first->first);
+    EXPECT_EQ(h.PeakLocy, first->row);
+    EXPECT_EQ(results.valleyLocation().column, first->first);
+    EXPECT_EQ(results.valleyLocation().row, first->row);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Squares, RangeEndTest,
+    ::testing::Values(RangeEndCase{"HighestOnANegativeGround", 32767, -8192, 60},
+                      RangeEndCase{"LowestOnAPositiveGround", -32768, 4096, 40}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 // A beam pixel of 9000 and a far pixel of 500: the whole frame's widths include the far pixel,
 // the aperture placed from them (about 1.3 pixels across the beam) leaves it out.
 class BeamAndStrayPixel : public ResultsTest {

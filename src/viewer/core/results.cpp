@@ -199,17 +199,20 @@ double TResults::rowRange(int row, int first, int end) const {
     return sum;
 }
 
-// A row's extremes replace the aperture's when they beat them; the row is searched for the first
-// pixel of each, so ties keep the first in row-major order.
+// A row's extremes replace the aperture's when they beat them, or are the first; the row is
+// searched for the first pixel of each, so ties keep the first in row-major order.
 void TResults::keepFirstExtremes(const std::int16_t* row, int first, int last, int r,
                                  Extremes& extremes) {
+    if (last < first) return;
     const auto [rowMaximum, rowLeast] = rowExtremes(row, first, last);
-    if (rowMaximum > extremes.maximum) {
+    const bool firstRow = !extremes.any;
+    extremes.any = true;
+    if (firstRow || rowMaximum > extremes.maximum) {
         extremes.maximum = rowMaximum;
         extremes.peak = {static_cast<int>(std::find(row + first, row + last + 1, rowMaximum) - row),
                          r};
     }
-    if (rowLeast < extremes.least) {
+    if (firstRow || rowLeast < extremes.least) {
         extremes.least = rowLeast;
         extremes.minimum = {
             static_cast<int>(std::find(row + first, row + last + 1, rowLeast) - row), r};
@@ -246,9 +249,10 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
     histogram_->endPass(extremes.least, extremes.maximum);
     peak = extremes.peak;
     minimum = extremes.minimum;
-    // With both extremes found, every aperture pixel lies between them and the aperture's total
-    // is the sum just taken; otherwise the walk over the levels decides.
-    if (extremes.maximum > -32768 && extremes.least < 32767) apertureSum_ = apertureSum;
+    // With the extremes found, every aperture pixel lies between them and the aperture's total
+    // is the sum just taken; an aperture of no pixel has none, and the walk over the levels
+    // decides.
+    if (extremes.any) apertureSum_ = apertureSum;
     return sum;
 }
 
@@ -300,7 +304,7 @@ double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum)
         }
         peak = extremes.peak;
         minimum = extremes.minimum;
-        found = extremes.maximum > -32768 && extremes.least < 32767;
+        found = extremes.any;
     }
     apertureSum_.reset();
     if (found) apertureSum_ = apertureSum;

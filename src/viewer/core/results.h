@@ -74,8 +74,10 @@ class TResults {
     void AperEndPointList();
     double Histograms(PixelPosition& peak, PixelPosition& minimum);
     double narrowedHistograms(PixelPosition& peak, PixelPosition& minimum);
-    // The highest and lowest pixel of an aperture so far, each the first in row-major order.
+    // The highest and lowest pixel of an aperture so far, each the first in row-major order;
+    // none before its first pixel (an aperture of nothing but 32767 has its minimum too).
     struct Extremes {
+        bool any = false;
         int maximum = -32768;
         int least = 32767;
         PixelPosition peak;
