@@ -268,6 +268,29 @@ TEST_F(BeamAndStrayPixel, DivergenceFollowsTheWholeFrameWidths) {
     EXPECT_GT(std::abs(h.Divergencex - h.BeamWidthx * kMradPerPixel), 0.5);
 }
 
+// A bright ring around a dark disk: the whole frame's total is positive, but the aperture placed
+// from its widths lies inside the disk and has none. No widths then, as no centroid; the
+// divergence stays the whole frame's.
+TEST_F(ResultsTest, ApertureWithoutAPositiveTotalHasNoWidths) {
+    auto frame = liveFrame();
+    for (int r = 0; r < 124; ++r)
+        for (int k = 0; k < 124; ++k) {
+            const int d2 = (k - 62) * (k - 62) + (r - 62) * (r - 62);
+            if (d2 <= 8 * 8) set(*frame, k, r, d2 <= 5 * 5 ? -30000 : 25000);
+        }
+    results.Compute(frame.get());
+    const VasprelHeader& h = *frame->GetHeader();
+    ASSERT_GT(h.FrameTotal, 0);
+    ASSERT_LT(h.ApertureTotal, 0);
+    ASSERT_GT(h.Major, 0);
+    EXPECT_EQ(double(h.BeamWidthx), 0);
+    EXPECT_EQ(double(h.BeamWidthy), 0);
+    EXPECT_EQ(double(h.Diameter), 0);
+    EXPECT_EQ(double(h.Centroidx), 0);
+    EXPECT_EQ(double(h.Centroidy), 0);
+    EXPECT_NEAR(h.Divergencex, h.Major / 2 * kMradPerPixel, 1e-9);
+}
+
 // Knife-edge widths of a Gaussian: the 10 %-90 % distance is 2 x 1.2816 sigma, so the width is
 // 4.001 sigma; the centroid is the beam's centre. Sampling at pixel centres and rounding to
 // integers keeps both within the stated tolerances.

@@ -137,8 +137,13 @@ void TResults::Compute(Frame* frame) {
         narrowable_ ? narrowedHistograms(peak, minimum) : Histograms(peak, minimum);
     valleyLocation_ = minimum;
     Quant(peak, minimum);
-    // The second moments do not come from the aperture's sums: they stand whatever it holds.
-    if (results_.ApertureTotal > 0 || widthMethod_ == WidthMethod::SecondMoment) BeamWidths();
+    // The second moments do not come from the aperture's sums: they stand whatever it holds. An
+    // aperture with no positive total has no knife edge, and keeps none of the whole frame's
+    // widths beside its centroid of none; the divergence stays the whole frame's, as always.
+    if (results_.ApertureTotal > 0 || widthMethod_ == WidthMethod::SecondMoment)
+        BeamWidths();
+    else
+        results_.BeamWidthx = results_.BeamWidthy = results_.Diameter = 0;
     Bloom();
     writeInto(*header);
 }
