@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "viewer/core/beam_warnings_record.h"
 #include "viewer/core/knife_edge.h"
 #include "viewer/core/second_moment_record.h"
 
@@ -102,6 +103,7 @@ void TResults::Compute(Frame* frame) {
     aperture_ = {};
     secondMoment_ = {};
     valleyLocation_ = {};
+    warnings_ = {};
     std::memset(reinterpret_cast<unsigned char*>(&results_) + kResultsBegin, 0,
                 kResultsEnd - kResultsBegin);
     frame_ = frame;
@@ -145,6 +147,11 @@ void TResults::Compute(Frame* frame) {
     else
         results_.BeamWidthx = results_.BeamWidthy = results_.Diameter = 0;
     Bloom();
+    warnings_ = beamWarnings({data_, width_, height_, apertureList_, results_.PeakLocx,
+                              results_.PeakLocy, peakValue_, pixel(minimum),
+                              results_.BeamWidthx, results_.BeamWidthy,
+                              widthMethod_ == WidthMethod::SecondMoment &&
+                                  secondMoment_.degenerate});
     writeInto(*header);
 }
 
@@ -160,6 +167,7 @@ void TResults::writeInto(VasprelHeader& header) const {
         recordSecondMoment(header, secondMoment_);
     else
         clearSecondMomentRecord(header);
+    recordBeamWarnings(header, warnings_);
 }
 
 void TResults::AperEndPointList() {

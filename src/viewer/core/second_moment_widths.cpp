@@ -131,13 +131,6 @@ struct Pass {
     double cornerEnergy;  // what the window holds above the corners' ground
 };
 
-// The corners' ground and how many pixels it comes from.
-struct CornerGround {
-    double level;
-    int pixels;
-    double deviation;
-};
-
 // Nothing when the window holds no energy above the ground, which is the corners' or, where more
 // pixels lie outside the window (of the whole frame's pass) than in the corners, theirs.
 bool passOf(const WindowRows& rows, const Pass* frame, CornerGround corners, Pass& pass) {
@@ -163,9 +156,21 @@ bool passOf(const WindowRows& rows, const Pass* frame, CornerGround corners, Pas
            std::isfinite(pass.yy) && std::isfinite(pass.xy);
 }
 
-// The corners' mean and deviation into out.
-CornerGround groundFromCorners(const std::int16_t* pixels, int width, int height,
-                               SecondMomentWidths& out) {
+}  // namespace
+
+double SecondMomentWidths::azimuthDegrees() const { return azimuthRadians * 180 / std::numbers::pi; }
+
+PrincipalAxes principalAxes(double xx, double yy, double xy) {
+    const double t = xx + yy, r = std::hypot(xx - yy, 2 * xy);
+    constexpr double k = 2 * std::numbers::sqrt2;
+    double angle = 0.5 * std::atan2(2 * xy, xx - yy);
+    if (angle <= -std::numbers::pi / 2) angle += std::numbers::pi;
+    return {k * std::sqrt(std::max(0.0, t + r)), k * std::sqrt(std::max(0.0, t - r)), angle};
+}
+
+int cornerSide(int width, int height) { return std::max(1, std::min(width, height) / 8); }
+
+CornerGround cornerGround(const std::int16_t* pixels, int width, int height) {
     const int side = cornerSide(width, height);
     const int sx = std::min(side, width), sy = std::min(side, height);
     std::int64_t sum = 0, squares = 0;
@@ -181,25 +186,10 @@ CornerGround groundFromCorners(const std::int16_t* pixels, int width, int height
                 count += sx;
             }
     const double mean = static_cast<double>(sum) / count;
-    out.background = mean;
-    out.backgroundDeviation =
-        std::sqrt(std::max(0.0, static_cast<double>(squares) / count - mean * mean));
-    return {mean, count, out.backgroundDeviation};
+    return {mean, count,
+            std::sqrt(std::max(0.0, static_cast<double>(squares) / count - mean * mean))};
 }
 
-}  // namespace
-
-double SecondMomentWidths::azimuthDegrees() const { return azimuthRadians * 180 / std::numbers::pi; }
-
-PrincipalAxes principalAxes(double xx, double yy, double xy) {
-    const double t = xx + yy, r = std::hypot(xx - yy, 2 * xy);
-    constexpr double k = 2 * std::numbers::sqrt2;
-    double angle = 0.5 * std::atan2(2 * xy, xx - yy);
-    if (angle <= -std::numbers::pi / 2) angle += std::numbers::pi;
-    return {k * std::sqrt(std::max(0.0, t + r)), k * std::sqrt(std::max(0.0, t - r)), angle};
-}
-
-int cornerSide(int width, int height) { return std::max(1, std::min(width, height) / 8); }
 
 ColumnSpan rectangleSpan(const TurnedRectangle& w, int row, int width) {
     return RectangleRows(w, width).span(row);
@@ -303,7 +293,9 @@ Settled settle(WindowRows& rows, const Pass& frame, CornerGround corners, const 
 SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int height) {
     SecondMomentWidths out;
     if (!pixels || width < 1 || height < 1) return out;
-    const CornerGround corners = groundFromCorners(pixels, width, height, out);
+    const CornerGround corners = cornerGround(pixels, width, height);
+    out.background = corners.level;
+    out.backgroundDeviation = corners.deviation;
 
     // The first pass takes the whole frame, over the corners' ground.
     WindowRows rows(pixels, width, height);

@@ -46,6 +46,15 @@ inline constexpr double kLeastHalfWindow = 1.5;
 // The corners' squares: each side an eighth of the frame's shorter side, at least one pixel.
 int cornerSide(int width, int height);
 
+// The ground the corners' squares give: their mean, how many pixels it comes from, and their
+// standard deviation.
+struct CornerGround {
+    double level;
+    int pixels;
+    double deviation;
+};
+CornerGround cornerGround(const std::int16_t* pixels, int width, int height);
+
 // The 1/e² diameters of the principal axes of second moments sigma_x², sigma_y², sigma_xy², and
 // the turn of the major axis in (-pi/2, pi/2].
 struct PrincipalAxes {
