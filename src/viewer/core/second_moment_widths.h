@@ -62,8 +62,8 @@ struct PrincipalAxes {
 };
 PrincipalAxes principalAxes(double sigmaXX, double sigmaYY, double sigmaXY);
 
-// Zero results for no pixels, a frame with nothing above its ground, or a single lit pixel
-// (whose widths are zero); never a NaN.
+// Zero results for no pixels, a frame with nothing above its ground, a single lit pixel (whose
+// widths are zero), or windows that lost the beam from every start (degenerate); never a NaN.
 SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int height);
 
 // The integration window in pixel rows: the columns first..last of each row y whose centres lie
