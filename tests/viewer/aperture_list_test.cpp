@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ostream>
 #include <string>
@@ -82,30 +83,68 @@ TEST(WholeFrameAperture, EveryRowWhole) {
 namespace kestrom {
 namespace {
 
-// A turned ellipse's rows hold exactly the pixel positions inside it; a turn of a half circle
-// gives the ellipse unturned.
-TEST(TurnedEllipse, RowsHoldThePixelsInsideTheTurnedEllipse) {
-    const double pi = std::acos(-1.0);
-    for (const ApertureStruct& a :
-         {ApertureStruct{30.3, 20.7, 40, 12, pi / 6}, ApertureStruct{30.1, 19.6, 40, 12, -pi / 4},
-          ApertureStruct{10.5, 35.2, 9, 30, 1.2}, ApertureStruct{5, 5, 3, 1, 2.9}}) {
-        const auto rows = ellipseRows(a, 64);
-        ASSERT_TRUE(rows);
-        const double c = std::cos(a.angle), s = std::sin(a.angle);
-        std::vector<Row> expected;
-        for (int r = 0; r < 64; ++r) {
-            int first = 1000, last = -1;
-            for (int x = -40; x < 100; ++x) {
-                const double dx = x - a.centerX, dy = r - a.centerY;
-                const double u = (dx * c + dy * s) / (a.extentX / 2);
-                const double v = (-dx * s + dy * c) / (a.extentY / 2);
-                if (u * u + v * v > 1) continue;
-                first = std::min(first, std::max(x, 0));
-                last = std::max(last, x);
-            }
-            if (last >= 0) expected.push_back({r, first, last});
+// The pixels of a width x height frame that a list holds, row by row, and the rows it gives one
+// after the other from its first.
+std::vector<std::vector<bool>> heldPixels(const ApertureList& list, int width, int height) {
+    std::vector<std::vector<bool>> held(height, std::vector<bool>(width, false));
+    for (const ApertureTriplet& t : list)
+        for (int k = std::max<int>(t.first, 0); k <= std::min<int>(t.last, width - 1); ++k)
+            held[t.row][k] = true;
+    return held;
+}
+
+bool consecutive(const ApertureList& list) {
+    for (std::size_t i = 1; i < list.size(); ++i)
+        if (list[i].row != list[i - 1].row + 1) return false;
+    return true;
+}
+
+// The pixels whose centres lie inside the turned ellipse, by testing every one.
+std::vector<std::vector<bool>> insideEllipse(const ApertureStruct& a, int width, int height) {
+    std::vector<std::vector<bool>> inside(height, std::vector<bool>(width, false));
+    const double c = std::cos(a.angle), s = std::sin(a.angle);
+    for (int r = 0; r < height; ++r)
+        for (int x = 0; x < width; ++x) {
+            const double dx = x - a.centerX, dy = r - a.centerY;
+            const double u = (dx * c + dy * s) / (a.extentX / 2);
+            const double v = (-dx * s + dy * c) / (a.extentY / 2);
+            inside[r][x] = u * u + v * v <= 1;
         }
-        EXPECT_EQ(rowsOf(*rows), expected) << a.angle;
+    return inside;
+}
+
+// A turned ellipse cut to the frame holds exactly the pixels whose centres lie inside it, in
+// consecutive rows: one thinner than a pixel that passes between the centres of a row keeps that
+// row (holding none) so that the rows below it are still found, and rows of an ellipse left of
+// the frame hold no pixel of column 0.
+TEST(TurnedEllipse, HoldsThePixelsInsideTheTurnedEllipse) {
+    const double pi = std::acos(-1.0);
+    struct Case {
+        const char* name;
+        ApertureStruct aperture;
+    };
+    const Case cases[] = {
+        {"30 degrees", {30.3, 20.7, 40, 12, pi / 6}},
+        {"-45 degrees", {30.1, 19.6, 40, 12, -pi / 4}},
+        {"steep, across the left edge", {10.5, 35.2, 9, 30, 1.2}},
+        {"small, nearly a half turn", {5, 5, 3, 1, 2.9}},
+        {"thinner than a pixel, between the centres of rows", {20.5, 20.0, 30, 0.3, 1.3}},
+        {"left of the frame", {1.0, 30.0, 40, 4, 1.0}},
+        {"reaching past the right edge", {62.0, 30.0, 40, 4, -1.0}},
+    };
+    constexpr int kWidth = 64, kHeight = 64;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto rows = ellipseRows(c.aperture, kHeight);
+        ASSERT_TRUE(rows);
+        const ApertureList clipped = clipToFrame(*rows, kWidth, kHeight);
+        EXPECT_TRUE(consecutive(*rows));
+        EXPECT_TRUE(consecutive(clipped));
+        const auto held = heldPixels(clipped, kWidth, kHeight);
+        const auto inside = insideEllipse(c.aperture, kWidth, kHeight);
+        for (int r = 0; r < kHeight; ++r)
+            for (int x = 0; x < kWidth; ++x)
+                EXPECT_EQ(held[r][x], inside[r][x]) << "column " << x << ", row " << r;
     }
     ApertureStruct unturned{30.3, 20.7, 40, 12, 0}, halfTurn = unturned;
     halfTurn.angle = pi;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "viewer/core/beam_results_text.h"
+#include "viewer/core/beam_warnings_record.h"
 #include "viewer/core/palette_choice.h"
 #include "viewer/core/picture_format.h"
 #include "viewer/core/second_moment_record.h"
@@ -67,6 +68,32 @@ TEST_F(ResultsText, CountsInBitOrder) {
     EXPECT_EQ(beamResultsLines(header, s),
               (std::vector<BeamResultsLine>{
                   {"Total", "4,000"}, {"Width X", "2.12mm"}, {"Width Y", "0.00mm"}}));
+}
+
+// Warnings recorded in the header: one line after the results chosen, naming each; none without.
+TEST_F(ResultsText, WarningsAsOneLineAfterTheResults) {
+    BeamResultsTextSettings s;
+    s.which = 0b1'0000;  // widths
+    const std::vector<BeamResultsLine> plain = beamResultsLines(header, s);
+    struct Case {
+        BeamWarnings warnings;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{.widerThanDetector = true}, "wider than the detector"},
+        {{.atFrameEdge = true, .lonePeak = true}, "at the frame's edge, peak is a lone pixel"},
+        {{true, true, true, true},
+         "wider than the detector, at the frame's edge, peak is a lone pixel, second moments "
+         "lost the beam"},
+    };
+    for (const Case& c : cases) {
+        VasprelHeader h = header;
+        recordBeamWarnings(h, c.warnings);
+        std::vector<BeamResultsLine> expected = plain;
+        expected.push_back({"Warning", c.line});
+        EXPECT_EQ(beamResultsLines(h, s), expected);
+    }
+    ASSERT_EQ(plain.size(), 2u);
 }
 
 TEST_F(ResultsText, CalibratedEnergyUnits) {

@@ -26,6 +26,8 @@ using test::addGaussian;
 using test::fill;
 using test::Gaussian;
 using test::liveFrame;
+using test::Reference;
+using test::referenceOver;
 using test::set;
 
 constexpr double kMmPerPixel = 0.085;                     // 85 µm pixels, no binning
@@ -197,6 +199,46 @@ INSTANTIATE_TEST_SUITE_P(
                       TieCase{"MinimaInTheLastColumns", -4000, {{123, 50}, {120, 50}}, {120, 50}}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// A saturated square beam on a ground of the other sign, whose aperture lies inside the square:
+// every pixel of the aperture holds the range's end, and so do its peak and minimum, found at
+// its first pixel, whatever pixel (0, 0) holds.
+struct RangeEndCase {
+    const char* name;
+    std::int16_t square, ground;
+    int side;
+};
+
+class RangeEndTest : public ResultsTest, public ::testing::WithParamInterface<RangeEndCase> {};
+
+TEST_P(RangeEndTest, ExtremesOfAnApertureOfOneValueAreThatValue) {
+    const RangeEndCase& c = GetParam();
+    auto frame = liveFrame();
+    fill(*frame, c.ground);
+    const int from = 62 - c.side / 2;
+    for (int r = from; r < from + c.side; ++r)
+        for (int k = from; k < from + c.side; ++k) set(*frame, k, r, c.square);
+    results.Compute(frame.get());
+    const VasprelHeader& h = *frame->GetHeader();
+    const ApertureList& aperture = results.apertureList();
+    const auto first = std::find_if(aperture.begin(), aperture.end(),
+                                    [](const ApertureTriplet& t) { return t.first <= t.last; });
+    ASSERT_NE(first, aperture.end());
+    for (const ApertureTriplet& t : aperture)
+        for (int k = t.first; k <= t.last; ++k) ASSERT_EQ(frame->Pixel(t.row, k), c.square);
+    EXPECT_EQ(double(h.Peak), c.square / 2.0);
+    EXPECT_EQ(double(h.Valley), c.square / 2.0);
+    EXPECT_EQ(h.PeakLocx, first->first);
+    EXPECT_EQ(h.PeakLocy, first->row);
+    EXPECT_EQ(results.valleyLocation().column, first->first);
+    EXPECT_EQ(results.valleyLocation().row, first->row);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Squares, RangeEndTest,
+    ::testing::Values(RangeEndCase{"HighestOnANegativeGround", 32767, -8192, 60},
+                      RangeEndCase{"LowestOnAPositiveGround", -32768, 4096, 40}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 // A beam pixel of 9000 and a far pixel of 500: the whole frame's widths include the far pixel,
 // the aperture placed from them (about 1.3 pixels across the beam) leaves it out.
 class BeamAndStrayPixel : public ResultsTest {
@@ -226,6 +268,29 @@ TEST_F(BeamAndStrayPixel, DivergenceFollowsTheWholeFrameWidths) {
     EXPECT_NEAR(h.Divergencex, kWholeFrameWidth * kMradPerPixel, 1e-9);
     EXPECT_NEAR(h.Divergencey, kWholeFrameWidth * kMradPerPixel, 1e-9);
     EXPECT_GT(std::abs(h.Divergencex - h.BeamWidthx * kMradPerPixel), 0.5);
+}
+
+// A bright ring around a dark disk: the whole frame's total is positive, but the aperture placed
+// from its widths lies inside the disk and has none. No widths then, as no centroid; the
+// divergence stays the whole frame's.
+TEST_F(ResultsTest, ApertureWithoutAPositiveTotalHasNoWidths) {
+    auto frame = liveFrame();
+    for (int r = 0; r < 124; ++r)
+        for (int k = 0; k < 124; ++k) {
+            const int d2 = (k - 62) * (k - 62) + (r - 62) * (r - 62);
+            if (d2 <= 8 * 8) set(*frame, k, r, d2 <= 5 * 5 ? -30000 : 25000);
+        }
+    results.Compute(frame.get());
+    const VasprelHeader& h = *frame->GetHeader();
+    ASSERT_GT(h.FrameTotal, 0);
+    ASSERT_LT(h.ApertureTotal, 0);
+    ASSERT_GT(h.Major, 0);
+    EXPECT_EQ(double(h.BeamWidthx), 0);
+    EXPECT_EQ(double(h.BeamWidthy), 0);
+    EXPECT_EQ(double(h.Diameter), 0);
+    EXPECT_EQ(double(h.Centroidx), 0);
+    EXPECT_EQ(double(h.Centroidy), 0);
+    EXPECT_NEAR(h.Divergencex, h.Major / 2 * kMradPerPixel, 1e-9);
 }
 
 // Knife-edge widths of a Gaussian: the 10 %-90 % distance is 2 x 1.2816 sigma, so the width is
@@ -273,45 +338,7 @@ INSTANTIATE_TEST_SUITE_P(Beams, GaussianTest,
 
 // Frames on a noisy ground, whose ellipse holds most of the frame, and on an empty ground, whose
 // ellipse is small: the results inside the ellipse equal those taken afresh from its pixels (a
-// plain reference below), whichever way the ellipse's histogram was made.
-struct Reference {
-    std::int64_t total = 0;
-    int maximum = -32768, least = 32767;
-    PixelPosition peak, minimum;
-    std::vector<std::int32_t> columns, rows;
-    double centroidX = 0, centroidY = 0;
-};
-
-Reference referenceOver(const test::Frame16& frame, const ApertureList& aperture) {
-    Reference ref;
-    ref.columns.assign(frame.columns(), 0);
-    ref.rows.assign(frame.rows(), 0);
-    struct Pixel {
-        int v, k, r;
-    };
-    std::vector<Pixel> pixels;
-    for (const ApertureTriplet& t : aperture)
-        for (int k = t.first; k <= t.last; ++k) {
-            const int v = frame.Pixel(t.row, k);
-            pixels.push_back({v, k, t.row});
-            ref.total += v;
-            ref.columns[k] += v;
-            ref.rows[t.row] += v;
-            if (v > ref.maximum) ref.maximum = v, ref.peak = {k, t.row};
-            if (v < ref.least) ref.least = v, ref.minimum = {k, t.row};
-        }
-    // Whole levels from the top until they hold 86.5 % of the total.
-    std::sort(pixels.begin(), pixels.end(), [](auto& a, auto& b) { return a.v > b.v; });
-    double e = 0, x = 0, y = 0;
-    for (std::size_t i = 0; i < pixels.size() && e < 0.865 * double(ref.total);) {
-        const int level = pixels[i].v;
-        for (; i < pixels.size() && pixels[i].v == level; ++i)
-            e += level, x += double(level) * pixels[i].k, y += double(level) * pixels[i].r;
-    }
-    if (e > 0) ref.centroidX = x / e, ref.centroidY = y / e;
-    return ref;
-}
-
+// plain reference), whichever way the ellipse's histogram was made.
 struct GroundCase {
     const char* name;
     int ground, noise;      // raw
@@ -343,13 +370,7 @@ TEST_P(GroundTest, EllipseResultsEqualAFreshEvaluation) {
     std::int64_t all = 0;
     for (int i = 0; i < 124 * 124; ++i) all += frame->data()[i];
     EXPECT_EQ(double(h.FrameTotal), all / 2.0);
-    EXPECT_EQ(double(h.ApertureTotal), ref.total / 2.0);
-    EXPECT_EQ(double(h.Peak), ref.maximum / 2.0);
-    EXPECT_EQ(h.PeakLocx, ref.peak.column);
-    EXPECT_EQ(h.PeakLocy, ref.peak.row);
-    EXPECT_EQ(double(h.Valley), ref.least / 2.0);
-    EXPECT_EQ(results.valleyLocation().column, ref.minimum.column);
-    EXPECT_EQ(results.valleyLocation().row, ref.minimum.row);
+    test::expectTotalAndExtremes(h, results.valleyLocation(), ref);
     EXPECT_NEAR(h.Centroidx, ref.centroidX, 1e-9);
     EXPECT_NEAR(h.Centroidy, ref.centroidY, 1e-9);
     const double low = std::trunc(std::trunc(h.ApertureTotal * 0.1) * 2);

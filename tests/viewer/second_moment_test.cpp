@@ -63,6 +63,55 @@ TEST(SecondMomentWidths, GaussianBeamsCleanAndOverANoisyGround) {
         }
 }
 
+// Beams whose whole-frame moments the ground's noise pulls far off, so that the windows placed
+// from them collapse onto a line of pixels (no width across it), hold no energy at all, or keep
+// most of the frame around a faint beam: the widths are still the beam's. The faint beam's noise
+// alone moves its widths by up to a tenth.
+TEST(SecondMomentWidths, NoisyStartsStillFindTheBeam) {
+    struct Case {
+        const char* name;
+        TurnedBeam beam;
+        Ground ground;
+        double peak;
+        double tolerance;  // of the diameters
+        double azimuthTolerance;
+    };
+    const TurnedBeam small{"16.8 x 5.2 at -54", 16.8, 5.2, -54};
+    const TurnedBeam faint{"12 x 6 at 30", 12, 6, 30, 70, 60};
+    const Case cases[] = {
+        {"collapsing onto a line", small, {100, 12, 20}, 15000, 0.01, 0.5},
+        {"windows holding nothing", small, {100, 12, 21}, 15000, 0.01, 0.5},
+        {"faint beam, window keeping the frame", faint, {150, 25, 9}, 4000, 0.15, 5},
+        {"faint beam, collapsing onto a line", faint, {150, 25, 11}, 4000, 0.15, 5},
+        {"faint beam, first window holding nothing", faint, {150, 25, 25}, 4000, 0.15, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SecondMomentWidths w =
+            widthsOf(turnedBeamPixels(c.beam, c.ground, 124, 124, c.peak));
+        expectFinite(w);
+        EXPECT_FALSE(w.degenerate);
+        EXPECT_NEAR(w.major / c.beam.diameterU, 1, c.tolerance);
+        EXPECT_NEAR(w.minor / c.beam.diameterV, 1, c.tolerance);
+        EXPECT_NEAR(w.azimuthDegrees(), c.beam.angleDegrees, c.azimuthTolerance);
+        EXPECT_NEAR(w.centroidX, c.beam.x, 0.2);
+        EXPECT_NEAR(w.centroidY, c.beam.y, 0.2);
+    }
+}
+
+// A frame of nothing but the ground's noise whose whole-frame pass holds a little energy: the
+// windows find no beam from either start, and say so beside their zero widths.
+TEST(SecondMomentWidths, WindowsThatLoseTheBeamFromEveryStartSaySo) {
+    const SecondMomentWidths w =
+        widthsOf(turnedBeamPixels({"none", 4, 4, 0}, {100, 12, 1}, 124, 124, 0));
+    expectFinite(w);
+    EXPECT_TRUE(w.degenerate);
+    EXPECT_EQ(w.major, 0);
+    EXPECT_EQ(w.minor, 0);
+    EXPECT_EQ(w.centroidX, 0);
+    EXPECT_NEAR(w.background, 100, 2);
+}
+
 // The principal axis nearer x carries widthX; the azimuth is the major axis', turned from +x
 // toward +y (rows grow downward), in (-90, 90].
 TEST(SecondMomentWidths, AxesAndAzimuthOfBeamsTurnedEitherWay) {
@@ -122,6 +171,7 @@ TEST(SecondMomentWidths, FramesWithoutABeamGiveZerosAndNoNumberLeftUndefined) {
         EXPECT_EQ(w.centroidX, 0);
         EXPECT_EQ(w.ellipticity, 0);
         EXPECT_FALSE(w.round);
+        EXPECT_FALSE(w.degenerate);
     }
     const SecondMomentWidths w = widthsOf(single);
     expectFinite(w);

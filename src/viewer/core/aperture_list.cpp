@@ -17,15 +17,17 @@ ApertureList wholeFrameAperture(int width, int height) {
 
 namespace {
 
-// Row j's pixels between the ellipse's edges xL and xR; nothing when none lies between them.
+// Row j's pixels between the ellipse's edges xL and xR; nothing when none lies between them. A
+// row whose pixels all lie left of column 0 holds none of the frame (0, -1), as one right of the
+// frame holds none once cut to it.
 std::optional<ApertureTriplet> ellipseRow(int j, double xL, double xR) {
-    if (std::ceil(xL) > xR) return std::nullopt;
+    const double first = std::ceil(xL), last = std::floor(xR);
+    if (!(first <= last)) return std::nullopt;
     // Columns outside the int16 range cannot be in any frame; the clip to the frame cuts them
     // back anyway.
-    const double first = std::clamp(std::ceil(xL), 0.0, 32767.0);
-    const double last = std::clamp(std::trunc(xR), 0.0, 32767.0);
-    return ApertureTriplet{static_cast<std::int16_t>(j), static_cast<std::int16_t>(first),
-                           static_cast<std::int16_t>(last)};
+    return ApertureTriplet{static_cast<std::int16_t>(j),
+                           static_cast<std::int16_t>(std::clamp(first, 0.0, 32767.0)),
+                           static_cast<std::int16_t>(std::clamp(last, -1.0, 32767.0))};
 }
 
 }  // namespace
@@ -64,7 +66,14 @@ std::optional<ApertureList> ellipseRows(const ApertureStruct& aperture, int heig
                 const double root = std::sqrt(discriminant);
                 row = ellipseRow(j, cx + (-p - root) / (2 * qa), cx + (-p + root) / (2 * qa));
             }
-            if (row) list.push_back(*row);
+            if (!row) continue;
+            // A turned ellipse thinner than a pixel can pass between the pixel centres of a row
+            // and cover some again below it: that row stays in the list, holding none, so that
+            // the rows follow each other.
+            if (!list.empty())
+                for (int gap = list.back().row + 1; gap < j; ++gap)
+                    list.push_back({static_cast<std::int16_t>(gap), 0, -1});
+            list.push_back(*row);
         }
     } catch (const std::bad_alloc&) {
         return std::nullopt;

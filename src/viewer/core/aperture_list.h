@@ -25,15 +25,17 @@ struct ApertureTriplet {
     std::int16_t last;
 };
 
-// The rows of an aperture, in increasing consecutive rows.
+// The rows of an aperture, in increasing consecutive rows; a row that holds no pixel has last
+// below first.
 using ApertureList = std::vector<ApertureTriplet>;
 
 // Every row of a width x height frame, whole.
 ApertureList wholeFrameAperture(int width, int height);
 
 // The pixel rows of the ellipse with the aperture's centre, half its extents as semi-axes and its
-// turn, from row 0 down; rows with no covered pixel position are left out. Nothing when
-// the list's memory cannot be had.
+// turn, from row 0 down, each holding the columns whose pixel centres lie inside (a first column
+// below 0 raised to 0); the ellipse's tips above and below its first and last covered pixel
+// positions are left out. Nothing when the list's memory cannot be had.
 std::optional<ApertureList> ellipseRows(const ApertureStruct& aperture, int height);
 
 // The rows of the ellipse that lie in a width x height frame, each cut to the frame's columns.

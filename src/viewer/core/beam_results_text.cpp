@@ -5,6 +5,7 @@
 #include <numbers>
 #include <optional>
 
+#include "viewer/core/beam_warnings_record.h"
 #include "viewer/core/picture_format.h"
 #include "viewer/core/second_moment_record.h"
 
@@ -72,8 +73,39 @@ std::array<double, kBeamQuantities> beamResultValues(const VasprelHeader& h,
     return v;
 }
 
+namespace {
+
+std::vector<BeamResultsLine> chosenResultsLines(const VasprelHeader& h,
+                                                const BeamResultsTextSettings& settings);
+
+}  // namespace
+
+std::string beamWarningsText(const BeamWarnings& w) {
+    std::string text;
+    auto add = [&text](bool on, const char* warning) {
+        if (!on) return;
+        if (!text.empty()) text += ", ";
+        text += warning;
+    };
+    add(w.widerThanDetector, "wider than the detector");
+    add(w.atFrameEdge, "at the frame's edge");
+    add(w.lonePeak, "peak is a lone pixel");
+    add(w.secondMomentsLost, "second moments lost the beam");
+    return text;
+}
+
 std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& h,
                                               const BeamResultsTextSettings& settings) {
+    std::vector<BeamResultsLine> lines = chosenResultsLines(h, settings);
+    if (const BeamWarnings w = recordedBeamWarnings(h); w.any())
+        lines.push_back({"Warning", beamWarningsText(w)});
+    return lines;
+}
+
+namespace {
+
+std::vector<BeamResultsLine> chosenResultsLines(const VasprelHeader& h,
+                                                const BeamResultsTextSettings& settings) {
     std::vector<BeamResultsLine> lines;
     auto chosen = [&](BeamResultBit bit) { return (settings.which >> bit) & 1; };
     const auto values = beamResultValues(h, settings);
@@ -118,5 +150,7 @@ std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& h,
         {"Eff. diam.", a.round ? formatGrouped(a.effectiveDiameter, 2) + "mm" : kNotThisBeam});
     return lines;
 }
+
+}  // namespace
 
 }  // namespace kestrom

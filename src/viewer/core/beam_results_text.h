@@ -57,10 +57,16 @@ double binning(const VasprelHeader& header);
 std::array<double, kBeamQuantities> beamResultValues(const VasprelHeader& header,
                                                      const BeamResultsTextSettings& settings);
 
-// With the second moments recorded in the header, the widths are their axes: "D\u03C3 major",
-// "D\u03C3 minor", "Azimuth", "Ellipticity" and "Eff. diam.", a dash for the azimuth of a round
-// beam and the effective diameter of an elliptical one.
+// The results chosen, then, when the header records warnings, one line "Warning" that names
+// them all. With the second moments recorded in the header, the widths are their axes:
+// "D\u03C3 major", "D\u03C3 minor", "Azimuth", "Ellipticity" and "Eff. diam.", a dash for the
+// azimuth of a round beam and the effective diameter of an elliptical one.
 std::vector<BeamResultsLine> beamResultsLines(const VasprelHeader& header,
                                               const BeamResultsTextSettings& settings);
+
+struct BeamWarnings;
+// "wider than the detector", "at the frame's edge", "peak is a lone pixel", "second moments lost
+// the beam", those that hold, joined by ", ".
+std::string beamWarningsText(const BeamWarnings& warnings);
 
 }  // namespace kestrom

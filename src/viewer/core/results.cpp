@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "viewer/core/beam_warnings_record.h"
 #include "viewer/core/knife_edge.h"
 #include "viewer/core/second_moment_record.h"
 
@@ -102,6 +103,7 @@ void TResults::Compute(Frame* frame) {
     aperture_ = {};
     secondMoment_ = {};
     valleyLocation_ = {};
+    warnings_ = {};
     std::memset(reinterpret_cast<unsigned char*>(&results_) + kResultsBegin, 0,
                 kResultsEnd - kResultsBegin);
     frame_ = frame;
@@ -137,9 +139,19 @@ void TResults::Compute(Frame* frame) {
         narrowable_ ? narrowedHistograms(peak, minimum) : Histograms(peak, minimum);
     valleyLocation_ = minimum;
     Quant(peak, minimum);
-    // The second moments do not come from the aperture's sums: they stand whatever it holds.
-    if (results_.ApertureTotal > 0 || widthMethod_ == WidthMethod::SecondMoment) BeamWidths();
+    // The second moments do not come from the aperture's sums: they stand whatever it holds. An
+    // aperture with no positive total has no knife edge, and keeps none of the whole frame's
+    // widths beside its centroid of none; the divergence stays the whole frame's, as always.
+    if (results_.ApertureTotal > 0 || widthMethod_ == WidthMethod::SecondMoment)
+        BeamWidths();
+    else
+        results_.BeamWidthx = results_.BeamWidthy = results_.Diameter = 0;
     Bloom();
+    warnings_ = beamWarnings({data_, width_, height_, apertureList_, results_.PeakLocx,
+                              results_.PeakLocy, peakValue_, pixel(minimum),
+                              results_.BeamWidthx, results_.BeamWidthy,
+                              widthMethod_ == WidthMethod::SecondMoment &&
+                                  secondMoment_.degenerate});
     writeInto(*header);
 }
 
@@ -155,6 +167,7 @@ void TResults::writeInto(VasprelHeader& header) const {
         recordSecondMoment(header, secondMoment_);
     else
         clearSecondMomentRecord(header);
+    recordBeamWarnings(header, warnings_);
 }
 
 void TResults::AperEndPointList() {
@@ -199,17 +212,20 @@ double TResults::rowRange(int row, int first, int end) const {
     return sum;
 }
 
-// A row's extremes replace the aperture's when they beat them; the row is searched for the first
-// pixel of each, so ties keep the first in row-major order.
+// A row's extremes replace the aperture's when they beat them, or are the first; the row is
+// searched for the first pixel of each, so ties keep the first in row-major order.
 void TResults::keepFirstExtremes(const std::int16_t* row, int first, int last, int r,
                                  Extremes& extremes) {
+    if (last < first) return;
     const auto [rowMaximum, rowLeast] = rowExtremes(row, first, last);
-    if (rowMaximum > extremes.maximum) {
+    const bool firstRow = !extremes.any;
+    extremes.any = true;
+    if (firstRow || rowMaximum > extremes.maximum) {
         extremes.maximum = rowMaximum;
         extremes.peak = {static_cast<int>(std::find(row + first, row + last + 1, rowMaximum) - row),
                          r};
     }
-    if (rowLeast < extremes.least) {
+    if (firstRow || rowLeast < extremes.least) {
         extremes.least = rowLeast;
         extremes.minimum = {
             static_cast<int>(std::find(row + first, row + last + 1, rowLeast) - row), r};
@@ -246,9 +262,10 @@ double TResults::Histograms(PixelPosition& peak, PixelPosition& minimum) {
     histogram_->endPass(extremes.least, extremes.maximum);
     peak = extremes.peak;
     minimum = extremes.minimum;
-    // With both extremes found, every aperture pixel lies between them and the aperture's total
-    // is the sum just taken; otherwise the walk over the levels decides.
-    if (extremes.maximum > -32768 && extremes.least < 32767) apertureSum_ = apertureSum;
+    // With the extremes found, every aperture pixel lies between them and the aperture's total
+    // is the sum just taken; an aperture of no pixel has none, and the walk over the levels
+    // decides.
+    if (extremes.any) apertureSum_ = apertureSum;
     return sum;
 }
 
@@ -300,7 +317,7 @@ double TResults::narrowedHistograms(PixelPosition& peak, PixelPosition& minimum)
         }
         peak = extremes.peak;
         minimum = extremes.minimum;
-        found = extremes.maximum > -32768 && extremes.least < 32767;
+        found = extremes.any;
     }
     apertureSum_.reset();
     if (found) apertureSum_ = apertureSum;

@@ -10,6 +10,7 @@
 
 #include "platform/dialog_service.h"
 #include "viewer/core/aperture_list.h"
+#include "viewer/core/beam_warnings.h"
 #include "viewer/core/second_moment_widths.h"
 #include "viewer/core/value_histogram.h"
 #include "viewer/core/vasprel_frame.h"
@@ -55,6 +56,9 @@ class TResults {
     const SecondMomentWidths& secondMoment() const { return secondMoment_; }
     // Where the minimum of the last aperture lies; the header keeps only its value.
     PixelPosition valleyLocation() const { return valleyLocation_; }
+    // What makes the last results wrong without their numbers showing it; the header records
+    // them too, for the results text.
+    const BeamWarnings& warnings() const { return warnings_; }
     bool buffersReady() const { return histogram_ != nullptr; }
     int seriesFrames() const { return seriesFrames_; }
 
@@ -74,8 +78,10 @@ class TResults {
     void AperEndPointList();
     double Histograms(PixelPosition& peak, PixelPosition& minimum);
     double narrowedHistograms(PixelPosition& peak, PixelPosition& minimum);
-    // The highest and lowest pixel of an aperture so far, each the first in row-major order.
+    // The highest and lowest pixel of an aperture so far, each the first in row-major order;
+    // none before its first pixel (an aperture of nothing but 32767 has its minimum too).
     struct Extremes {
+        bool any = false;
         int maximum = -32768;
         int least = 32767;
         PixelPosition peak;
@@ -141,6 +147,7 @@ class TResults {
     PixelPosition wholeFramePeak_;
     PixelPosition wholeFrameMinimum_;
     PixelPosition valleyLocation_;
+    BeamWarnings warnings_;
     // Only offsets 52..207 are used: the results block, in the header's own layout.
     VasprelHeader results_{};
 

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "viewer/core/moment_row_sums.h"
+#include "viewer/core/second_moment_start.h"
 
 namespace kestrom {
 namespace {
@@ -126,12 +128,7 @@ struct Pass {
     double x, y, xx, yy, xy;
     double sum, pixels;  // of the values, before the ground is taken off
     double ground;
-};
-
-// The corners' ground and how many pixels it comes from.
-struct CornerGround {
-    double level;
-    int pixels;
+    double cornerEnergy;  // what the window holds above the corners' ground
 };
 
 // Nothing when the window holds no energy above the ground, which is the corners' or, where more
@@ -142,6 +139,7 @@ bool passOf(const WindowRows& rows, const Pass* frame, CornerGround corners, Pas
     pass.sum = static_cast<double>(values.m[0]);
     pass.pixels = static_cast<double>(area.m[0]);
     pass.ground = corners.level;
+    pass.cornerEnergy = pass.sum - corners.level * pass.pixels;
     if (frame && frame->pixels - pass.pixels >= corners.pixels)
         pass.ground = (frame->sum - pass.sum) / (frame->pixels - pass.pixels);
     double m[6];
@@ -158,9 +156,21 @@ bool passOf(const WindowRows& rows, const Pass* frame, CornerGround corners, Pas
            std::isfinite(pass.yy) && std::isfinite(pass.xy);
 }
 
-// The corners' mean and deviation into out.
-CornerGround groundFromCorners(const std::int16_t* pixels, int width, int height,
-                               SecondMomentWidths& out) {
+}  // namespace
+
+double SecondMomentWidths::azimuthDegrees() const { return azimuthRadians * 180 / std::numbers::pi; }
+
+PrincipalAxes principalAxes(double xx, double yy, double xy) {
+    const double t = xx + yy, r = std::hypot(xx - yy, 2 * xy);
+    constexpr double k = 2 * std::numbers::sqrt2;
+    double angle = 0.5 * std::atan2(2 * xy, xx - yy);
+    if (angle <= -std::numbers::pi / 2) angle += std::numbers::pi;
+    return {k * std::sqrt(std::max(0.0, t + r)), k * std::sqrt(std::max(0.0, t - r)), angle};
+}
+
+int cornerSide(int width, int height) { return std::max(1, std::min(width, height) / 8); }
+
+CornerGround cornerGround(const std::int16_t* pixels, int width, int height) {
     const int side = cornerSide(width, height);
     const int sx = std::min(side, width), sy = std::min(side, height);
     std::int64_t sum = 0, squares = 0;
@@ -176,25 +186,10 @@ CornerGround groundFromCorners(const std::int16_t* pixels, int width, int height
                 count += sx;
             }
     const double mean = static_cast<double>(sum) / count;
-    out.background = mean;
-    out.backgroundDeviation =
-        std::sqrt(std::max(0.0, static_cast<double>(squares) / count - mean * mean));
-    return {mean, count};
+    return {mean, count,
+            std::sqrt(std::max(0.0, static_cast<double>(squares) / count - mean * mean))};
 }
 
-}  // namespace
-
-double SecondMomentWidths::azimuthDegrees() const { return azimuthRadians * 180 / std::numbers::pi; }
-
-PrincipalAxes principalAxes(double xx, double yy, double xy) {
-    const double t = xx + yy, r = std::hypot(xx - yy, 2 * xy);
-    constexpr double k = 2 * std::numbers::sqrt2;
-    double angle = 0.5 * std::atan2(2 * xy, xx - yy);
-    if (angle <= -std::numbers::pi / 2) angle += std::numbers::pi;
-    return {k * std::sqrt(std::max(0.0, t + r)), k * std::sqrt(std::max(0.0, t - r)), angle};
-}
-
-int cornerSide(int width, int height) { return std::max(1, std::min(width, height) / 8); }
 
 ColumnSpan rectangleSpan(const TurnedRectangle& w, int row, int width) {
     return RectangleRows(w, width).span(row);
@@ -229,46 +224,114 @@ ColumnSpan RectangleRows::span(int row) const {
     return {static_cast<int>(first), static_cast<int>(last)};
 }
 
+namespace {
+
+// Where one start of the windows ends: the last pass and its axes, or a beam lost.
+struct Settled {
+    Pass pass;
+    PrincipalAxes axes;
+    int passes = 0;
+    bool converged = false;
+    bool lost = false;
+};
+
+// A window of three widths holds all of a beam. One that leaves more energy outside than it
+// holds, by more than the ground's noise can account for, has lost it: the corners' mean is
+// uncertain by its deviation over the root of their pixels, and every pixel outside adds its
+// own noise.
+bool lostTheBeam(const Pass& window, const Pass& frame, CornerGround corners) {
+    const double outside = frame.cornerEnergy - window.cornerEnergy;
+    const double pixelsOutside = frame.pixels - window.pixels;
+    const double noise =
+        corners.deviation * (pixelsOutside / std::sqrt(corners.pixels) + std::sqrt(pixelsOutside));
+    return !(outside <= window.cornerEnergy + noise);
+}
+
+// The windows from the centroid and moments of start until they stand still, each taking its
+// ground from the pixels outside it where those are enough (frame: the whole frame's pass).
+Settled settle(WindowRows& rows, const Pass& frame, CornerGround corners, const Pass& start,
+               int width, int height) {
+    Settled s{start, principalAxes(start.xx, start.yy, start.xy)};
+    for (int k = 0; k < kMaxPasses; ++k) {
+        // A window must hold the pixels on either side of the centroid's: one narrower than three
+        // pixels holds a line of them, whose moments across are none whatever the beam, and the
+        // next window would be no wider. A round beam's axes point wherever the noise turns them,
+        // pass after pass: its window stays with the frame's.
+        const double turn = s.axes.minor > kRoundEllipticity * s.axes.major ? 0 : s.axes.angle;
+        const TurnedRectangle window{s.pass.x, s.pass.y,
+                                     std::max(kLeastHalfWindow, kWindowWidths / 2 * s.axes.major),
+                                     std::max(kLeastHalfWindow, kWindowWidths / 2 * s.axes.minor),
+                                     turn};
+        const double reach = window.halfU * std::abs(std::sin(turn)) +
+                             window.halfV * std::abs(std::cos(turn));
+        rows.setWindow(RectangleRows(window, width),
+                       static_cast<int>(std::max(-1.0, std::floor(s.pass.y - reach))),
+                       static_cast<int>(std::min(double(height), std::ceil(s.pass.y + reach))));
+        Pass next;
+        if (!passOf(rows, &frame, corners, next) || lostTheBeam(next, frame, corners)) {
+            s.pass.ground = next.ground;
+            s.lost = true;
+            return s;
+        }
+        const PrincipalAxes nextAxes = principalAxes(next.xx, next.yy, next.xy);
+        s.passes = k + 1;
+        const double change = std::max({std::abs(next.x - s.pass.x), std::abs(next.y - s.pass.y),
+                                        std::abs(nextAxes.major - s.axes.major),
+                                        std::abs(nextAxes.minor - s.axes.minor)});
+        s.pass = next;
+        s.axes = nextAxes;
+        if (change <= kConvergence * s.axes.minor) {
+            s.converged = true;
+            break;
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
 SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int height) {
     SecondMomentWidths out;
     if (!pixels || width < 1 || height < 1) return out;
-    const CornerGround corners = groundFromCorners(pixels, width, height, out);
+    const CornerGround corners = cornerGround(pixels, width, height);
+    out.background = corners.level;
+    out.backgroundDeviation = corners.deviation;
 
     // The first pass takes the whole frame, over the corners' ground.
     WindowRows rows(pixels, width, height);
     rows.setWholeFrame();
     Pass frame;
     if (!passOf(rows, nullptr, corners, frame)) return out;
-    Pass pass = frame;
-    PrincipalAxes axes = principalAxes(pass.xx, pass.yy, pass.xy);
+    Settled s = settle(rows, frame, corners, frame, width, height);
 
-    for (int k = 0; k < kMaxPasses; ++k) {
-        // A window narrower than a pixel would hold none; half a pixel holds the centroid's. A
-        // round beam's axes point wherever the noise turns them, pass after pass: its window
-        // stays with the frame's.
-        const double turn = axes.minor > kRoundEllipticity * axes.major ? 0 : axes.angle;
-        const TurnedRectangle window{pass.x, pass.y, std::max(0.5, kWindowWidths / 2 * axes.major),
-                                     std::max(0.5, kWindowWidths / 2 * axes.minor), turn};
-        const double reach = window.halfU * std::abs(std::sin(turn)) +
-                             window.halfV * std::abs(std::cos(turn));
-        rows.setWindow(RectangleRows(window, width),
-                       static_cast<int>(std::max(-1.0, std::floor(pass.y - reach))),
-                       static_cast<int>(std::min(double(height), std::ceil(pass.y + reach))));
-        Pass next;
-        if (!passOf(rows, &frame, corners, next))
-            return SecondMomentWidths{next.ground, out.backgroundDeviation};
-        const PrincipalAxes nextAxes = principalAxes(next.xx, next.yy, next.xy);
-        out.passes = k + 1;
-        const double change =
-            std::max({std::abs(next.x - pass.x), std::abs(next.y - pass.y),
-                      std::abs(nextAxes.major - axes.major), std::abs(nextAxes.minor - axes.minor)});
-        pass = next;
-        axes = nextAxes;
-        if (change <= kConvergence * axes.minor) {
-            out.converged = true;
-            break;
+    // The noise of a whole frame can give moments far from the beam's: windows that lose it, or
+    // windows that keep most of the frame around a small faint beam. The windows start again from
+    // the pixels clear of the noise, and stand where they hold fewer pixels: a beam that fills
+    // the frame brings them back to where they were.
+    const double framePixels = double(width) * height;
+    if (s.lost || s.pass.pixels > framePixels / 2) {
+        const std::optional<MomentEstimate> clear =
+            momentsClearOfNoise(pixels, width, height, corners.level, corners.deviation);
+        if (clear) {
+            Pass start = frame;
+            start.x = clear->x;
+            start.y = clear->y;
+            start.xx = clear->xx;
+            start.yy = clear->yy;
+            start.xy = clear->xy;
+            const Settled again = settle(rows, frame, corners, start, width, height);
+            if (!again.lost && (s.lost || again.pass.pixels < s.pass.pixels)) s = again;
         }
     }
+    if (s.lost) {
+        out = SecondMomentWidths{s.pass.ground, out.backgroundDeviation};
+        out.degenerate = true;
+        return out;
+    }
+    const Pass& pass = s.pass;
+    const PrincipalAxes& axes = s.axes;
+    out.passes = s.passes;
+    out.converged = s.converged;
 
     out.background = pass.ground;
     out.centroidX = pass.x;

@@ -29,6 +29,9 @@ struct SecondMomentWidths {
     bool round = false;   // ellipticity above kRoundEllipticity
     int passes = 0;       // windowed passes taken
     bool converged = false;
+    // The windows lost the beam from every start (each held less than half of the frame's
+    // energy above the ground, or none): no widths, rather than those of a window off the beam.
+    bool degenerate = false;
 
     double azimuthDegrees() const;
 };
@@ -37,9 +40,20 @@ inline constexpr double kRoundEllipticity = 0.87;
 inline constexpr double kWindowWidths = 3.0;
 inline constexpr double kConvergence = 0.001;  // of the smaller width
 inline constexpr int kMaxPasses = 25;
+// Half the least extent of a window along either axis: three pixels across.
+inline constexpr double kLeastHalfWindow = 1.5;
 
 // The corners' squares: each side an eighth of the frame's shorter side, at least one pixel.
 int cornerSide(int width, int height);
+
+// The ground the corners' squares give: their mean, how many pixels it comes from, and their
+// standard deviation.
+struct CornerGround {
+    double level;
+    int pixels;
+    double deviation;
+};
+CornerGround cornerGround(const std::int16_t* pixels, int width, int height);
 
 // The 1/e² diameters of the principal axes of second moments sigma_x², sigma_y², sigma_xy², and
 // the turn of the major axis in (-pi/2, pi/2].
@@ -48,8 +62,8 @@ struct PrincipalAxes {
 };
 PrincipalAxes principalAxes(double sigmaXX, double sigmaYY, double sigmaXY);
 
-// Zero results for no pixels, a frame with nothing above its ground, or a single lit pixel
-// (whose widths are zero); never a NaN.
+// Zero results for no pixels, a frame with nothing above its ground, a single lit pixel (whose
+// widths are zero), or windows that lost the beam from every start (degenerate); never a NaN.
 SecondMomentWidths secondMomentWidths(const std::int16_t* pixels, int width, int height);
 
 // The integration window in pixel rows: the columns first..last of each row y whose centres lie
