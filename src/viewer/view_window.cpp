@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "common/qt/modal_owner.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/power_calibration.h"
 #include "viewer/up_down.h"
@@ -50,7 +51,6 @@ TViewWindow::TViewWindow(ViewerHost& host, QWidget* parent)
       frame_(std::make_unique<Frame>(kFrameSide, kFrameSide)),
       Results1(host.dialogs()),
       idleTimer_(new QTimer(this)),
-      runModal_([](QDialog& dialog) { return dialog.exec(); }),
       clock_([] { return std::chrono::system_clock::now(); }) {
     setObjectName("ViewWindow");
     retitle(host.tabCaption(cameraSlot_));
@@ -405,10 +405,12 @@ void TViewWindow::N2D3D1Click() {
 void TViewWindow::Scale1Click() { Surface1->DblClick(); }
 
 void TViewWindow::CalibratePower1Click() {
+    const ModalOwner owner(this);
     TPowerCalibration dialog(*Surface1, this);
-    const bool accepted = runModal_(dialog) == QDialog::Accepted;
+    const bool accepted = runDialog(dialog) == QDialog::Accepted;
+    if (owner.gone()) return;
     applyPowerCalibration(dialog, accepted, *Surface1, host_.dialogs());
-    if (accepted) restartStatistics();
+    if (accepted && !owner.gone()) restartStatistics();
 }
 
 void TViewWindow::Context1Click() { host_.openHelp(); }
@@ -419,6 +421,10 @@ void TViewWindow::KesTrom3Subscriber1KestClose() { close(); }
 
 void TViewWindow::showError(const std::string& text) {
     host_.dialogs().messageBox("Kestrom III Viewer", text, BoxButtons::Ok, BoxIcon::Error);
+}
+
+int TViewWindow::runDialog(QDialog& dialog) {
+    return runModal_ ? runModal_(dialog) : runModal(dialog).value_or(QDialog::Rejected);
 }
 
 }  // namespace kestrom

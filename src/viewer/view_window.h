@@ -59,8 +59,9 @@ class TViewWindow : public QMainWindow {
     TKesTrom3SubscriberWidget& subscriberWidget() { return *KesTrom3Subscriber1; }
     QPrinter& printer();
 
-    // Modal dialogs (energy calibration, data logging) run through this, so tests answer them;
-    // by default they are executed. Returns the dialog's result code.
+    // The window's own modal dialogs (energy calibration, data logging, printer setup) run through
+    // this, so tests answer them; without one (by default) they run for real. Returns the dialog's
+    // result code.
     void setModalRunner(std::function<int(QDialog&)> runner) { runModal_ = std::move(runner); }
     // Each frame shown, with the time it arrived and the time it was shown.
     void setOnFrameShown(std::function<void(Clock::time_point, Clock::time_point)> hook) {
@@ -179,6 +180,7 @@ class TViewWindow : public QMainWindow {
     std::array<std::string, kBeamQuantities> statisticsNames() const;
     ViewerSettings currentSettings() const;
     void showError(const std::string& text);
+    int runDialog(QDialog& dialog);
 
     ViewerHost& host_;
     int cameraSlot_;

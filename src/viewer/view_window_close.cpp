@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "common/qt/modal_owner.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/statistics_window.h"
 #include "viewer/view_window.h"
@@ -68,6 +69,8 @@ void TViewWindow::closeEvent(QCloseEvent* event) {
 void TViewWindow::FormClose() {
     closed_ = true;
     closing_ = true;
+    // A dialog of the window still open (the camera closed under it) closes with it.
+    ModalOwner::windowClosed(this);
     idleTimer_->stop();
     hide();
     if (statisticsWindow_) statisticsWindow_->hide();

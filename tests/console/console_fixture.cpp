@@ -48,7 +48,7 @@ void ConsoleFixture::startConsole() {
         std::filesystem::remove_all(configFolder);
         std::filesystem::create_directories(configFolder);
     }
-    form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, dialogs, {}, false, configFolder,
+    form = std::make_unique<TLogoAppForm>(ConsoleServices{*driver, delay, *dialogService, {}, false, configFolder,
                                                           "kt" + std::to_string(getpid()) + "_", shellService, &shell});
 }
 

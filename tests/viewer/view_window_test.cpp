@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -24,7 +25,9 @@
 
 #include "console/camera_tab.h"
 #include "console/console_viewers.h"
+#include "console/qt_dialogs.h"
 #include "console_fixture.h"
+#include "nested_dialogs.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/core/frame_record.h"
 #include "viewer/core/picture_format.h"
@@ -126,6 +129,7 @@ class ViewWindowTest : public ConsoleFixture {
     int shown = 0;
     std::vector<std::int16_t> shownValues;
     std::function<int(QDialog&)> answer;
+    QtDialogs qtDialogs;  // the console's own dialogs, for tests that run them for real
 };
 
 TEST_F(ViewWindowTest, ViewOpensOneWindowPerSlotTitledWithTheTabAndSerialThatAttachesToItsCamera) {
@@ -522,6 +526,68 @@ TEST_F(ViewWindowTest, SecondMomentMethodAndStatisticsFollowTheFramesAndAreRemem
     EXPECT_TRUE(viewer->SecondMoment1->isChecked());
     EXPECT_EQ(viewer->results().widthMethod(), WidthMethod::SecondMoment);
     EXPECT_EQ(viewer->statistics().frames(), 3);
+}
+
+// Each modal dialog of the viewer runs for real, in its own event loop, through the console's own
+// dialogs, and the camera closes while it is open: the dialog closes with the viewer, and what the
+// viewer held is not touched afterwards (an answer to a dialog left open would save or log).
+TEST_F(ViewWindowTest, ItsModalDialogsCloseWithItWhenTheCameraClosesUnderThem) {
+    dialogService = &qtDialogs;
+    const auto chooseFile = [this](const std::string& name) {
+        return [this, name](QDialog& dialog) {
+            auto& files = dynamic_cast<QFileDialog&>(dialog);
+            files.selectFile(QString::fromStdString(dataFolder + name));
+            dialog.accept();
+        };
+    };
+    const auto click = [](const char* button) {
+        return [button](QDialog& dialog) { dialog.findChild<QPushButton*>(button)->click(); };
+    };
+    struct Case {
+        const char* command;
+        QAction* TViewWindow::*action;
+        std::vector<NestedDialogScript::Answer> before;  // the dialogs answered before the close
+    };
+    const std::string junk = "junk.RAW";
+    const Case cases[] = {
+        {"Save data", &TViewWindow::Savedata1, {}},
+        {"Load data, its error box", &TViewWindow::Loaddata1, {chooseFile(junk)}},
+        {"Save Bitmap", &TViewWindow::File1, {}},
+        {"Log data", &TViewWindow::Logdatatodisk1, {}},
+        {"Browse of Log data", &TViewWindow::Logdatatodisk1, {click("BitBtn1")}},
+        {"Calibrate Energy", &TViewWindow::CalibratePower1, {}},
+        {"Print Setup", &TViewWindow::PrintSetup1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        form.reset();
+        openViewer();
+        viewer->setModalRunner(nullptr);
+        std::ofstream(dataFolder + junk) << "not a frame";
+        const std::string answerPath = dataFolder + "answer.RAW";
+        NestedDialogScript script(
+            c.before, [this] { form->CloseCameraExecute(); },
+            [&](QDialog& dialog) {
+                if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+                    files->selectFile(QString::fromStdString(answerPath));
+                    dialog.accept();
+                } else if (auto* name = dialog.findChild<QLineEdit*>("LoggingFileName")) {
+                    name->setText(QString::fromStdString(answerPath));
+                    dialog.findChild<QPushButton*>("BitBtn2")->click();
+                } else {
+                    dialog.accept();
+                }
+            });
+        script.start();
+        ((*viewer).*c.action)->trigger();
+        ASSERT_TRUE(pumpUntil([&] { return script.finished(); }));
+        EXPECT_TRUE(script.eventRan());
+        EXPECT_TRUE(viewer.isNull());
+        EXPECT_EQ(form->viewers().viewer(1), nullptr);
+        EXPECT_EQ(script.leftOpen(), std::vector<std::string>{});
+        for (const auto& entry : fs::directory_iterator(dataFolder))
+            EXPECT_NE(entry.path().filename().string().rfind("answer", 0), 0u) << entry.path();
+    }
 }
 
 }  // namespace
