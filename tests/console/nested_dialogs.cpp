@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTimer>
 
 namespace kestrom::testing {
@@ -13,7 +15,7 @@ NestedDialogScript::NestedDialogScript(std::vector<Answer> answers, std::functio
                                        Answer unwind)
     : answers_(std::move(answers)),
       event_(std::move(event)),
-      unwind_(unwind ? std::move(unwind) : Answer([](QDialog& dialog) { dialog.accept(); })) {}
+      unwind_(std::move(unwind)) {}
 
 void NestedDialogScript::start() {
     QTimer::singleShot(10ms, &timers_, [this] { tick(); });
@@ -48,6 +50,22 @@ void NestedDialogScript::tick() {
         unwind_(*top);
     else
         finished_ = true;
+}
+
+void typeFileAndAccept(QDialog& fileDialog, const std::string& path) {
+    // The name field, whatever has the focus (a selected file does not replace what is typed there).
+    fileDialog.findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+    fileDialog.accept();
+}
+
+void answerLeftOpen(QDialog& dialog, const std::string& savePath) {
+    auto* files = qobject_cast<QFileDialog*>(&dialog);
+    if (!files)
+        dialog.accept();
+    else if (files->acceptMode() == QFileDialog::AcceptSave)
+        typeFileAndAccept(dialog, savePath);
+    else
+        dialog.reject();
 }
 
 }  // namespace kestrom::testing

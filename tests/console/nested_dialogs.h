@@ -21,8 +21,8 @@ class NestedDialogScript {
     using Answer = std::function<void(QDialog&)>;
 
     // One answer for each dialog that opens before the event; the event runs while the dialog
-    // after them is open. A dialog left open afterwards gets `unwind` (accept, by default).
-    NestedDialogScript(std::vector<Answer> answers, std::function<void()> event, Answer unwind = {});
+    // after them is open. A dialog left open afterwards gets `unwind`.
+    NestedDialogScript(std::vector<Answer> answers, std::function<void()> event, Answer unwind);
 
     // Watches from timers from now on, while the caller runs the command that opens the dialogs.
     void start();
@@ -47,5 +47,12 @@ class NestedDialogScript {
     std::vector<std::string> leftOpen_;
     QObject timers_;  // the pending ticks go with the script
 };
+
+// A file dialog answered as a user does: the path typed into its name field, then accepted.
+void typeFileAndAccept(QDialog& fileDialog, const std::string& path);
+// A dialog that should not have stayed open, answered so that its loop ends: a file dialog that
+// saves gets savePath (whose name shows that an answer nobody should have been asked wrote it),
+// one that opens is cancelled, any other dialog is accepted.
+void answerLeftOpen(QDialog& dialog, const std::string& savePath);
 
 }  // namespace kestrom::testing

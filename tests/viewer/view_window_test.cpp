@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
-#include <QFileDialog>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -534,29 +533,34 @@ TEST_F(ViewWindowTest, SecondMomentMethodAndStatisticsFollowTheFramesAndAreRemem
 TEST_F(ViewWindowTest, ItsModalDialogsCloseWithItWhenTheCameraClosesUnderThem) {
     dialogService = &qtDialogs;
     const auto chooseFile = [this](const std::string& name) {
-        return [this, name](QDialog& dialog) {
-            auto& files = dynamic_cast<QFileDialog&>(dialog);
-            files.selectFile(QString::fromStdString(dataFolder + name));
-            dialog.accept();
-        };
+        return [this, name](QDialog& dialog) { typeFileAndAccept(dialog, dataFolder + name); };
     };
     const auto click = [](const char* button) {
         return [button](QDialog& dialog) { dialog.findChild<QPushButton*>(button)->click(); };
     };
+    const auto menu = [](QAction* TViewWindow::*action) {
+        return [action](TViewWindow& v) { (v.*action)->trigger(); };
+    };
     struct Case {
         const char* command;
-        QAction* TViewWindow::*action;
+        std::function<void(TViewWindow&)> open;
         std::vector<NestedDialogScript::Answer> before;  // the dialogs answered before the close
     };
     const std::string junk = "junk.RAW";
     const Case cases[] = {
-        {"Save data", &TViewWindow::Savedata1, {}},
-        {"Load data, its error box", &TViewWindow::Loaddata1, {chooseFile(junk)}},
-        {"Save Bitmap", &TViewWindow::File1, {}},
-        {"Log data", &TViewWindow::Logdatatodisk1, {}},
-        {"Browse of Log data", &TViewWindow::Logdatatodisk1, {click("BitBtn1")}},
-        {"Calibrate Energy", &TViewWindow::CalibratePower1, {}},
-        {"Print Setup", &TViewWindow::PrintSetup1, {}},
+        {"Save data", menu(&TViewWindow::Savedata1), {}},
+        {"Load data, its error box", menu(&TViewWindow::Loaddata1), {chooseFile(junk)}},
+        {"Save Bitmap", menu(&TViewWindow::File1), {}},
+        {"Log data", menu(&TViewWindow::Logdatatodisk1), {}},
+        {"Browse of Log data", menu(&TViewWindow::Logdatatodisk1), {click("BitBtn1")}},
+        {"Calibrate Energy", menu(&TViewWindow::CalibratePower1), {}},
+        {"Print Setup", menu(&TViewWindow::PrintSetup1), {}},
+        {"Export of the statistics window",
+         [](TViewWindow& v) {
+             v.Statistics1->trigger();
+             v.statisticsWindow()->ExportButton->click();
+         },
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -568,18 +572,15 @@ TEST_F(ViewWindowTest, ItsModalDialogsCloseWithItWhenTheCameraClosesUnderThem) {
         NestedDialogScript script(
             c.before, [this] { form->CloseCameraExecute(); },
             [&](QDialog& dialog) {
-                if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
-                    files->selectFile(QString::fromStdString(answerPath));
-                    dialog.accept();
-                } else if (auto* name = dialog.findChild<QLineEdit*>("LoggingFileName")) {
+                if (auto* name = dialog.findChild<QLineEdit*>("LoggingFileName")) {
                     name->setText(QString::fromStdString(answerPath));
                     dialog.findChild<QPushButton*>("BitBtn2")->click();
                 } else {
-                    dialog.accept();
+                    answerLeftOpen(dialog, answerPath);
                 }
             });
         script.start();
-        ((*viewer).*c.action)->trigger();
+        c.open(*viewer);
         ASSERT_TRUE(pumpUntil([&] { return script.finished(); }));
         EXPECT_TRUE(script.eventRan());
         EXPECT_TRUE(viewer.isNull());
