@@ -146,7 +146,7 @@ void TViewWindow::buildControls() {
     AvgEdit->setMaximumWidth(40);
     AvgEdit->installEventFilter(this);
     modeRow->addWidget(AvgEdit);
-    UpDown1 = named(new UpDownControl(AvgEdit, 0, 256, 2), "UpDown1");
+    UpDown1 = named(new UpDownControl(AvgEdit, 0, FrameAccumulator::kMaxFrames, 2), "UpDown1");
     modeRow->addWidget(UpDown1);
     modeRow->addStretch(1);
     Button1 = named(new QPushButton("Close"), "Button1");
@@ -322,7 +322,7 @@ void TViewWindow::RadioButton1Click() {
         accumulator_.reset();
         return;
     }
-    const int n = integerOr(AvgEdit->text().toStdString(), 0);
+    const int n = typedCount();
     if (RadioButton2->isChecked())
         accumulator_.setAverage(n);
     else if (RadioButton3->isChecked())
@@ -332,8 +332,16 @@ void TViewWindow::RadioButton1Click() {
     subscriber.Start();
 }
 
+int TViewWindow::typedCount() {
+    const int n = integerOr(AvgEdit->text().toStdString(), 0);
+    if (n <= FrameAccumulator::kMaxFrames) return n;
+    // More than the window averages or sums: the count taken is shown.
+    AvgEdit->setText(QString::number(FrameAccumulator::kMaxFrames));
+    return FrameAccumulator::kMaxFrames;
+}
+
 void TViewWindow::AvgEditEnter() {
-    if (integerOr(AvgEdit->text().toStdString(), 0) > 1)
+    if (typedCount() > 1)
         RadioButton1Click();
     else
         AvgEdit->setText("2");

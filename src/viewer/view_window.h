@@ -167,6 +167,8 @@ class TViewWindow : public QMainWindow {
     void connectHandlers();
     void FormPaint();
     void FormClose();
+    // The count in AvgEdit, a count above the most the window takes replaced by that most.
+    int typedCount();
     void perFrameProcessing(LogTime now);
     void markFrameReady();
     void startLog(const char* pattern, bool textMode);

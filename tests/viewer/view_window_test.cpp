@@ -171,7 +171,7 @@ TEST_F(ViewWindowTest, StartAvgAndSumShowEveryFrameOrTheAverageOrSumOfTheNBefore
     } cases[] = {
         {"Start", "2", {100, 200, 300}, {100, 200, 300}},
         {"Avg", "1", {100, 200, 300}, {100, 200, 300}},
-        {"Sum", "2", {20000, 20000, 7}, {-25536}},
+        {"Sum", "2", {20000, 20000, 7}, {32767}},  // saturated, not wrapped
         {"Avg", "3", {3, 6, 9, 1000, 30, 60, 90, 2000}, {6, 60}},
         {"Avg", "3", {-1, -1, 0, 5}, {0}},  // -2 / 3 truncates toward zero
     };
@@ -266,6 +266,18 @@ TEST_F(ViewWindowTest, TheAverageCountTakesDigitsOnlyAndEnterReappliesOrResetsIt
     viewer->AvgEdit->setText("1");
     typeInto(viewer->AvgEdit, Qt::Key_Return, "\r");
     EXPECT_EQ(viewer->AvgEdit->text(), "2");
+
+    // A count above 256, applied by Enter or by a mode, is taken as 256 and shown so.
+    viewer->RadioButton2->setChecked(true);
+    for (QRadioButton* mode : {viewer->RadioButton3, viewer->RadioButton2}) {
+        viewer->AvgEdit->setText("999");
+        typeInto(viewer->AvgEdit, Qt::Key_Return, "\r");
+        EXPECT_EQ(viewer->AvgEdit->text(), "256");
+        viewer->AvgEdit->setText("999");
+        mode->setChecked(true);
+        EXPECT_EQ(viewer->AvgEdit->text(), "256");
+    }
+    viewer->RadioButton4->setChecked(true);
 
     // Enter applies a new count to the selected mode.
     viewer->AvgEdit->setText("2");
