@@ -56,14 +56,8 @@ TViewWindow::TViewWindow(ViewerHost& host, QWidget* parent)
     retitle(host.tabCaption(cameraSlot_));
     resize(429, 560);
 
-    VasprelHeader& h = *frame_->GetHeader();
-    h.Flags |= vasprel::kValidData;
-    h.Width = h.Height = kFrameSide;
-    h.PixelBits = 14;
-    h.CaptureResolution = 0;
-    const FactoryInfo factory = host.currentFactory();
-    h.PixelHScale = static_cast<std::int16_t>(factory.word(FactoryInfo::kPixelXScale));
-    h.PixelVScale = static_cast<std::int16_t>(factory.word(FactoryInfo::kPixelYScale));
+    camera_ = cameraDescription(host.currentFactory());
+    describeLiveFrame(*frame_->GetHeader(), camera_);
 
     buildControls();
     buildMenus();

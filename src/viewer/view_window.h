@@ -13,6 +13,7 @@
 #include <string>
 
 #include "viewer/core/beam_statistics.h"
+#include "viewer/core/camera_description.h"
 #include "viewer/core/frame_accumulation.h"
 #include "viewer/core/frame_log.h"
 #include "viewer/core/frame_record.h"
@@ -187,6 +188,7 @@ class TViewWindow : public QMainWindow {
     ViewerHost& host_;
     int cameraSlot_;
     std::string serialText_;
+    CameraDescription camera_;
     std::unique_ptr<Frame> frame_;
     std::array<Frame*, 2> surfaceFrames_{};
     FrameAccumulator accumulator_;

@@ -5,6 +5,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRadioButton>
 
 #include <cmath>
 #include <cstring>
@@ -45,11 +46,19 @@ void TViewWindow::Loaddata1Click() {
     // A received frame still waiting for its turn is processed before the buffer is refilled.
     processReceivedFrame();
     const auto error = loadFrameData(*path, *frame_->GetHeader(), frameBuffer_, [this] {
+        // The live frames stop, as with "Stop", so that the loaded one stays in sight.
+        RadioButton4->setChecked(true);
         loading_ = true;
         perFrameProcessing(clock_());
         loading_ = false;
     });
-    if (error) showError(*error);
+    if (error) {
+        showError(*error);
+        return;
+    }
+    // Shown now: a frame the console still delivers after the stop would overwrite it in the
+    // frame buffer before the idle step.
+    ApplicationIdle();
 }
 
 void TViewWindow::File1Click() {

@@ -224,6 +224,58 @@ TEST_F(ViewWindowTest, StopKeepsTheLastFrameAndLoadingWhileStoppedShowsTheLoaded
     EXPECT_EQ(viewer->dataDirectory(), dataFolder);
 }
 
+// A loaded frame stops the live display, so that it stays in sight, and is shown with the
+// description its file gives (pitch, bits, flags); the live frames after it have their camera's
+// own again, even when the file said its data was not to be shown.
+TEST_F(ViewWindowTest, LoadingStopsTheLiveFramesAndTheirCameraDescriptionIsNotTheFiles) {
+    openViewer();
+    feed(beam());
+    const VasprelHeader live = *viewer->frame().GetHeader();
+    const std::string path = dataFolder + "other.RAW";
+    {
+        FrameBlockBytes block{};
+        const auto pixels = uniform(700);
+        std::memcpy(block.data(), pixels.data(), pixels.size() * 2);
+        VasprelHeader header = live;
+        header.PixelHScale = 999.5;
+        header.PixelVScale = 333.25;
+        header.PixelBits = 12;
+        header.CaptureResolution = 1;
+        header.Flags = 0;
+        ASSERT_FALSE(writeFrameRecord(path, header, block.data()));
+    }
+    dialogs.files.push_back(path);
+    viewer->Loaddata1Click();
+    EXPECT_TRUE(viewer->RadioButton4->isChecked());
+    EXPECT_EQ(viewer->frame().Pixel(5, 5), 700);
+    feed(uniform(500));
+    EXPECT_EQ(viewer->frame().Pixel(5, 5), 700);
+    const VasprelHeader& loaded = *viewer->frame().GetHeader();
+    EXPECT_EQ(loaded.PixelHScale, 999.5);
+    EXPECT_EQ(loaded.PixelBits, 12);
+
+    // (The console carries out the start after the frame it delivers next.)
+    viewer->RadioButton1->setChecked(true);
+    const int before = shown;
+    for (int i = 0; i < 3 && shown == before; ++i) feed(beam());
+    ASSERT_GT(shown, before);
+    const VasprelHeader& after = *viewer->frame().GetHeader();
+    const struct {
+        const char* field;
+        double now, camera;
+    } fields[] = {
+        {"PixelHScale", after.PixelHScale, live.PixelHScale},
+        {"PixelVScale", after.PixelVScale, live.PixelVScale},
+        {"PixelBits", double(after.PixelBits), double(live.PixelBits)},
+        {"CaptureResolution", double(after.CaptureResolution), double(live.CaptureResolution)},
+        {"Flags", double(after.Flags), double(live.Flags)},
+        {"Width", double(after.Width), 124},
+        {"Height", double(after.Height), 124},
+    };
+    for (const auto& f : fields) EXPECT_EQ(f.now, f.camera) << f.field;
+    EXPECT_EQ(after.Peak, live.Peak);  // in the camera's counts again
+}
+
 TEST_F(ViewWindowTest, AFileThatIsNoFrameRecordIsReportedAndChangesNothing) {
     openViewer();
     feed(uniform(321));
