@@ -43,8 +43,8 @@ constexpr std::uint8_t kShownResults = (1 << 0) | (1 << 1) | (1 << 3) | (1 << 4)
 }  // namespace
 
 TViewWindow::TViewWindow(ViewerHost& host, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowMinMaxButtonsHint),
+    // A title bar without buttons: the window is closed through "E&xit", "Close" or the console.
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       host_(host),
       cameraSlot_(host.currentSlot()),
       serialText_(host.serialNumberText()),
@@ -294,15 +294,18 @@ void TViewWindow::connectHandlers() {
 bool TViewWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    // The focus moves on as anywhere else.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
     if (watched == ComboBox1) return true;  // keys do not change the scale
     if (watched == AvgEdit) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             AvgEditEnter();
             return true;
         }
+        // Delete is an editing key, as moving the caret and selecting are, not a typed character.
+        if (key->key() == Qt::Key_Delete) return false;
         const QString text = key->text();
-        // Typed characters other than digits are discarded, backspace too; moving the caret and
-        // selecting still work.
+        // Typed characters other than digits are discarded, backspace too.
         if (!text.isEmpty() && (text.size() != 1 || !text[0].isDigit())) return true;
         return false;
     }

@@ -136,6 +136,11 @@ TEST_F(ViewWindowTest, ViewOpensOneWindowPerSlotTitledWithTheTabAndSerialThatAtt
     EXPECT_EQ(viewer->windowTitle().toStdString(),
               "Kestrom III Viewer, " + form->tabCaption(1).toStdString() + " - 11");
     EXPECT_TRUE(viewer->isVisible());
+    // A title bar without buttons: the window closes through its own Exit and Close.
+    EXPECT_TRUE(viewer->windowFlags().testFlag(Qt::CustomizeWindowHint));
+    for (Qt::WindowType button : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint,
+                                  Qt::WindowCloseButtonHint, Qt::WindowSystemMenuHint})
+        EXPECT_FALSE(viewer->windowFlags().testFlag(button)) << button;
     const VasprelHeader& h = *viewer->frame().GetHeader();
     EXPECT_EQ(h.Flags & vasprel::kValidData, vasprel::kValidData);
     EXPECT_EQ(h.PixelBits, 14);
@@ -339,6 +344,23 @@ TEST_F(ViewWindowTest, TheAverageCountTakesDigitsOnlyAndEnterReappliesOrResetsIt
     shownValues.clear();
     for (int v : {1, 2, 3, 4}) feed(uniform(v));
     EXPECT_EQ(shownValues, std::vector<std::int16_t>{6});
+}
+
+// Only typed characters are discarded: Tab still takes the focus on from the count and from the
+// scale list, and Delete still edits the count.
+TEST_F(ViewWindowTest, TabLeavesTheCountAndTheScaleListAndDeleteEditsTheCount) {
+    openViewer();
+    QApplication::setActiveWindow(viewer);
+    for (QWidget* control : {static_cast<QWidget*>(viewer->AvgEdit), static_cast<QWidget*>(viewer->ComboBox1)}) {
+        control->setFocus();
+        ASSERT_TRUE(control->hasFocus()) << control->objectName().toStdString();
+        typeInto(control, Qt::Key_Tab, "\t");
+        EXPECT_FALSE(control->hasFocus()) << control->objectName().toStdString();
+    }
+    viewer->AvgEdit->setText("42");
+    viewer->AvgEdit->setCursorPosition(0);
+    typeInto(viewer->AvgEdit, Qt::Key_Delete, "\x7f");
+    EXPECT_EQ(viewer->AvgEdit->text(), "2");
 }
 
 TEST_F(ViewWindowTest, ACloseRequestWaitingWhenAFrameArrivesClosesTheViewerBeforeTheFrameIsProcessed) {
