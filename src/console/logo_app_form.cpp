@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "common/qt/frame_position.h"
 #include "console/camera_tab.h"
 #include "console/console_factory.h"
 #include "console/console_launches.h"
@@ -515,7 +516,7 @@ void TLogoAppForm::FormPaint() {
     windowSettingsRead_ = true;
     WindowSettings settings = readWindowSettings(RegUtil1, {x(), y(), height(), width()});
     SoundOnOff1->setChecked(settings.soundOn);
-    move(settings.bounds.left, settings.bounds.top);
+    placeFrameAt(*this, QPoint(settings.bounds.left, settings.bounds.top));
 }
 
 void TLogoAppForm::closeEvent(QCloseEvent* event) {

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "common/qt/frame_position.h"
 #include "common/qt/modal_owner.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/statistics_window.h"
@@ -31,7 +32,7 @@ void TViewWindow::FormPaint() {
     defaults.aperture = CheckBox3->isChecked();
     defaults.colorBar = ColorBar->isChecked();
     const ViewerSettings s = readViewerSettings(host_.registry(), serialText_, defaults);
-    move(s.left, s.top);
+    placeFrameAt(*this, QPoint(s.left, s.top));
     resize(s.width, s.height);
     Surface1->SetShow(kShowResults, s.results);
     Showresult1->setText(s.results ? "&Hide result" : "&Show result");

@@ -421,6 +421,30 @@ TEST_F(ViewWindowTest, ClosingEndsTheLogWritesTheSettingsAndLeavesNoEmptyFileOrF
     EXPECT_EQ(viewer->dataDirectory(), dataFolder);
 }
 
+// "Left" and "Top" are where the window's frame stands; opened, closed and opened again, it stays
+// where it was, frame and all.
+TEST_F(ViewWindowTest, OpenedAgainTheWindowStandsWhereItWas) {
+    start({camera(0, 11)});
+    ViewerSettings settings;
+    settings.left = 140;
+    settings.top = 230;
+    settings.width = 450;
+    settings.height = 580;
+    writeViewerSettings(form->registry(), "11", settings);
+    showTab(1);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        pressView();
+        settle();
+        EXPECT_EQ(viewer->frameGeometry().topLeft(), QPoint(140, 230));
+        EXPECT_EQ(viewer->size(), QSize(450, 580));
+        viewer->Button1->click();
+        ASSERT_TRUE(pumpUntil([&] { return viewer.isNull(); }));
+        const ViewerSettings s = readViewerSettings(form->registry(), "11", {});
+        EXPECT_EQ(QPoint(s.left, s.top), QPoint(140, 230));
+    }
+}
+
 TEST_F(ViewWindowTest, AClosedCameraClosesItsViewerAndAConsoleEndingWithAViewerOpenClosesIt) {
     openViewer({camera(0, 11), camera(1, 22)});
     feed(beam());
