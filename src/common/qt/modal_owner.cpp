@@ -46,8 +46,11 @@ void ModalOwner::windowClosed(QObject* window) {
 }
 
 std::optional<int> runModal(QDialog& dialog) {
-    ModalOwner* owner = owners().empty() ? nullptr : owners().back();
-    if (owner && owner->gone()) return std::nullopt;
+    // The innermost window still open: one that has closed owns nothing more (a box the console
+    // shows from inside its closing is the console's).
+    ModalOwner* owner = nullptr;
+    for (auto o = owners().rbegin(); o != owners().rend() && !owner; ++o)
+        if (!(*o)->gone()) owner = *o;
     QPointer<QDialog> alive(&dialog);
     if (owner) owner->running_.push_back(alive);
     const int result = dialog.exec();

@@ -42,9 +42,9 @@ class ModalOwner {
     std::vector<QPointer<QDialog>> running_;
 };
 
-// Runs the dialog modally for the window of the innermost ModalOwner (if any). Its result, or
-// nothing when it closed because that window closed, or was itself freed meanwhile; a window that
-// has already closed gets no dialog at all.
+// Runs the dialog modally for the window of the innermost ModalOwner whose window is still open
+// (if any). Its result, or nothing when it closed because that window closed, or was itself freed
+// meanwhile.
 std::optional<int> runModal(QDialog& dialog);
 
 }  // namespace kestrom
