@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "common/qt/frame_position.h"
 #include "console/camera_tab.h"
 #include "console/console_factory.h"
 #include "console/console_launches.h"
@@ -538,7 +539,7 @@ void TLogoAppForm::FormPaint() {
     windowSettingsRead_ = true;
     WindowSettings settings = readWindowSettings(RegUtil1, {x(), y(), height(), width()});
     SoundOnOff1->setChecked(settings.soundOn);
-    move(settings.bounds.left, settings.bounds.top);
+    placeFrameAt(*this, QPoint(settings.bounds.left, settings.bounds.top));
 }
 
 void TLogoAppForm::closeEvent(QCloseEvent* event) {

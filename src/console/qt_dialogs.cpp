@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include "common/qt/modal_owner.h"
+
 namespace kestrom {
 
 namespace {
@@ -41,6 +43,24 @@ QString chosenFilter(const FileDialogRequest& request) {
     return i >= 0 && i < filters.size() ? filters[i] : filters.value(0);
 }
 
+// The file chosen in an open or save dialog, or nothing.
+std::optional<std::string> runFileDialog(QWidget* parent, const FileDialogRequest& request,
+                                         QFileDialog::AcceptMode acceptMode) {
+    QFileDialog dialog(parent, QString::fromStdString(request.title), QString::fromStdString(request.initialDirectory),
+                       qtFilter(request.filter));
+    dialog.setAcceptMode(acceptMode);
+    dialog.selectNameFilter(chosenFilter(request));
+    if (acceptMode == QFileDialog::AcceptOpen) {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+        if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
+    }
+    // Closed because the window that asked has closed: as if cancelled.
+    if (runModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
 }  // namespace
 
 BoxAnswer QtDialogs::messageBox(const std::string& caption, const std::string& text, BoxButtons buttons,
@@ -57,7 +77,10 @@ BoxAnswer QtDialogs::messageBox(const std::string& caption, const std::string& t
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
     }
-    switch (box.exec()) {
+    // Closed because the window that asked has closed: the answer that changes nothing.
+    const std::optional<int> answer = runModal(box);
+    if (!answer) return quietAnswer(buttons);
+    switch (*answer) {
         case QMessageBox::Yes: return BoxAnswer::Yes;
         case QMessageBox::No: return BoxAnswer::No;
         case QMessageBox::Cancel: return BoxAnswer::Cancel;
@@ -83,23 +106,11 @@ void QtDialogs::closeOpenDialogs() {
 }
 
 std::optional<std::string> QtDialogs::openFile(const FileDialogRequest& request) {
-    QString filter = chosenFilter(request);
-    QString path = QFileDialog::getOpenFileName(parent_, QString::fromStdString(request.title),
-                                                QString::fromStdString(request.initialDirectory),
-                                                qtFilter(request.filter), &filter);
-    if (path.isEmpty()) return std::nullopt;
-    return path.toStdString();
+    return runFileDialog(parent_, request, QFileDialog::AcceptOpen);
 }
 
 std::optional<std::string> QtDialogs::saveFile(const FileDialogRequest& request) {
-    QFileDialog dialog(parent_, QString::fromStdString(request.title), QString::fromStdString(request.initialDirectory),
-                       qtFilter(request.filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectNameFilter(chosenFilter(request));
-    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
-    if (!request.fileName.empty()) dialog.selectFile(QString::fromStdString(request.fileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().first().toStdString();
+    return runFileDialog(parent_, request, QFileDialog::AcceptSave);
 }
 
 }  // namespace kestrom

@@ -12,6 +12,7 @@
 #include "camera_records/requests.h"
 #include "common/number_text.h"
 #include "common/qt/hourglass.h"
+#include "common/qt/modal_owner.h"
 #include "maintenance/core/bad_pixel_map.h"
 #include "maintenance/ok_help_right_dlg.h"
 #include "platform/regular_file.h"
@@ -68,6 +69,7 @@ void TOKHelpRightDlg::resume() {
 }
 
 void TOKHelpRightDlg::Surface1RightClick(bool shift) {
+    const ModalOwner owner(this);
     const BeamPoint cursor = Surface1->GetFrameCursor();
     if (!onDetector(cursor.x, cursor.y)) return;
     Hourglass hourglass;
@@ -79,6 +81,7 @@ void TOKHelpRightDlg::Surface1RightClick(bool shift) {
     if (outcome.limitReached)
         host_.dialogs().messageBox("Warning - can not add.", "You have reached the limit of bad pixels (1023).",
                                    BoxButtons::Ok, BoxIcon::Warning);
+    if (owner.gone()) return;
     updateReadouts();
 }
 
@@ -99,6 +102,7 @@ void TOKHelpRightDlg::BitBtn6Click() {
 }
 
 void TOKHelpRightDlg::BitBtn5Click() {
+    const ModalOwner owner(this);
     const FileDialogRequest request = badPixelFileRequest(false);
     const std::optional<std::string> path = host_.dialogs().saveFile(request);
     if (!path) return;
@@ -111,6 +115,7 @@ void TOKHelpRightDlg::BitBtn5Click() {
 }
 
 void TOKHelpRightDlg::BitBtn4Click() {
+    const ModalOwner owner(this);
     BitBtn1Click();
     const FileDialogRequest request = badPixelFileRequest(true);
     const std::optional<std::string> path = host_.dialogs().openFile(request);
@@ -145,6 +150,7 @@ void TOKHelpRightDlg::BitBtn2Click() {
 }
 
 void TOKHelpRightDlg::BitBtn3Click() {
+    const ModalOwner owner(this);
     if (host_.dialogs().messageBox("WAIT!",
                                    "This operation will destroy the current contents of the camera. \n Press "
                                    "cancel to exit now.",

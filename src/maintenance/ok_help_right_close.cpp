@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "common/qt/modal_owner.h"
 #include "maintenance/ok_help_right_dlg.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 
@@ -24,6 +25,8 @@ void TOKHelpRightDlg::closeEvent(QCloseEvent* event) {
 void TOKHelpRightDlg::FormClose() {
     closed_ = true;
     active_ = false;
+    // A dialog of this one still open (the camera closed under it) closes with it.
+    ModalOwner::windowClosed(this);
     idleTimer_->stop();
     hide();
     if (calculationCursor_) {

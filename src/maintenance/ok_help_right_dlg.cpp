@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "common/number_text.h"
+#include "common/qt/modal_owner.h"
 #include "common/reg_util.h"
 #include "maintenance/edit_colours.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
@@ -324,6 +325,7 @@ bool TOKHelpRightDlg::event(QEvent* event) {
 }
 
 void TOKHelpRightDlg::showConversionError(const std::string& text) {
+    const ModalOwner owner(this);
     host_.dialogs().messageBox("Kestrom III Utilities", text, BoxButtons::Ok, BoxIcon::Error);
 }
 

@@ -7,6 +7,7 @@
 #include "camera_records/requests.h"
 #include "common/number_text.h"
 #include "common/qt/hourglass.h"
+#include "common/qt/modal_owner.h"
 #include "maintenance/edit_colours.h"
 #include "maintenance/ok_help_right_dlg.h"
 
@@ -36,6 +37,7 @@ FileDialogRequest gainFileRequest(bool pulsed, bool open) {
 }  // namespace
 
 void TOKHelpRightDlg::CalculateGainButtonClick() {
+    const ModalOwner owner(this);
     if (suspensions_ > 0) {
         host_.dialogs().messageBox(kUserError, "Gain can not be calculated while paused.", BoxButtons::Ok,
                                    BoxIcon::Error);
@@ -84,6 +86,7 @@ void TOKHelpRightDlg::SendGainToCameraButtonClick() {
 }
 
 void TOKHelpRightDlg::LoadGainMapButtonClick() {
+    const ModalOwner owner(this);
     const std::optional<std::string> path = host_.dialogs().openFile(gainFileRequest(pulsed(), true));
     if (!path) return;
     Hourglass hourglass;
@@ -99,10 +102,12 @@ void TOKHelpRightDlg::LoadGainMapButtonClick() {
     if (result.bytesRead != kGainMapBytes)
         host_.dialogs().messageBox("Unreliable Data", "The file length read is not correct for a gain map.",
                                    BoxButtons::OkCancel, BoxIcon::Warning);
+    if (owner.gone()) return;
     updateReadouts();
 }
 
 void TOKHelpRightDlg::SaveGainMapButtonClick() {
+    const ModalOwner owner(this);
     const std::optional<std::string> path = host_.dialogs().saveFile(gainFileRequest(pulsed(), false));
     if (!path) return;
     if (saveGainMapFile(*path, gainMap_))

@@ -23,6 +23,7 @@
 #include "common/number_text.h"
 #include "common/reg_util.h"
 #include "common/qt/hourglass.h"
+#include "common/qt/modal_owner.h"
 
 namespace kestrom {
 namespace {
@@ -64,7 +65,7 @@ TQuorlsMagicDialog::TQuorlsMagicDialog(MaintenanceHost& host, QWidget* parent) :
     ThermalPanel->hide();
 }
 
-TQuorlsMagicDialog::~TQuorlsMagicDialog() = default;
+TQuorlsMagicDialog::~TQuorlsMagicDialog() { ModalOwner::windowClosed(this); }
 
 void TQuorlsMagicDialog::buildControls() {
     auto* layout = new QGridLayout(this);
@@ -265,6 +266,8 @@ void TQuorlsMagicDialog::showEvent(QShowEvent* event) {
 }
 
 void TQuorlsMagicDialog::done(int result) {
+    // A dialog of this one still open (its camera closed) closes with it.
+    ModalOwner::windowClosed(this);
     host_.registry().setValue(RegistryHive::CurrentUser, kMagicKey, "DefaultPath", RegistryValue::string(dataDirectory_));
     QDialog::done(result);
 }
@@ -341,6 +344,7 @@ bool TQuorlsMagicDialog::buildRecord() {
     DetectorDie->setText(q(f.detectorDie));
     for (std::size_t i = 0; i < 4; ++i) Reserved[i]->setText(q(f.reserved[i]));
     if (!bad) return true;
+    const ModalOwner owner(this);
     host_.dialogs().messageBox("Quorl's Magic Dialog", notAnIntegerText(*bad), BoxButtons::Ok,
                                BoxIcon::Error);
     return false;

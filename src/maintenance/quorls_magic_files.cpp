@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "common/qt/hourglass.h"
+#include "common/qt/modal_owner.h"
 #include "maintenance/quorls_magic_dialog.h"
 #include "platform/regular_file.h"
 #include "viewer/core/frame_file_replace.h"
@@ -33,6 +34,7 @@ void TQuorlsMagicDialog::rememberFolder(const std::string& path) {
 }
 
 void TQuorlsMagicDialog::BitBtn2Click() {
+    const ModalOwner owner(this);
     Hourglass hourglass;
     if (!buildRecord()) return;
     FileDialogRequest request;
@@ -47,6 +49,7 @@ void TQuorlsMagicDialog::BitBtn2Click() {
 }
 
 void TQuorlsMagicDialog::BitBtn1Click() {
+    const ModalOwner owner(this);
     Hourglass hourglass;
     FileDialogRequest request;
     request.filter = kFacFilter;
@@ -65,10 +68,11 @@ void TQuorlsMagicDialog::BitBtn1Click() {
         applyFactoryFile(read.data, record_);
     }
     // Cancelled too: the controls show the record as it is.
-    showRecord();
+    if (!owner.gone()) showRecord();
 }
 
 void TQuorlsMagicDialog::BitBtn7Click() {
+    const ModalOwner owner(this);
     Hourglass hourglass;
     FileDialogRequest request;
     request.filter = "Thermal files|*.txt|All files|*.*";
@@ -93,6 +97,7 @@ void TQuorlsMagicDialog::BitBtn7Click() {
 }
 
 void TQuorlsMagicDialog::BitBtn8Click() {
+    const ModalOwner owner(this);
     if (thermal_.empty()) {
         host_.dialogs().messageBox("Error", "No data in table", BoxButtons::Ok, BoxIcon::Error);
         return;

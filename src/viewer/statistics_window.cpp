@@ -13,6 +13,7 @@
 
 #include <cmath>
 
+#include "common/qt/modal_owner.h"
 #include "viewer/core/frame_file_replace.h"
 #include "viewer/core/picture_format.h"
 #include "viewer/statistics_plots.h"
@@ -175,6 +176,8 @@ void TStatisticsWindow::refresh() {
 }
 
 void TStatisticsWindow::ExportButtonClick() {
+    // Its file dialog closes with the viewer, whose child this window is.
+    const ModalOwner owner(this);
     FileDialogRequest request;
     request.title = "Export statistics to a CSV file.";
     request.filter = "Statistics (.csv)|*.csv";

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "common/qt/modal_owner.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/power_calibration.h"
 #include "viewer/up_down.h"
@@ -42,28 +43,21 @@ constexpr std::uint8_t kShownResults = (1 << 0) | (1 << 1) | (1 << 3) | (1 << 4)
 }  // namespace
 
 TViewWindow::TViewWindow(ViewerHost& host, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowMinMaxButtonsHint),
+    // A title bar without buttons: the window is closed through "E&xit", "Close" or the console.
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       host_(host),
       cameraSlot_(host.currentSlot()),
       serialText_(host.serialNumberText()),
       frame_(std::make_unique<Frame>(kFrameSide, kFrameSide)),
       Results1(host.dialogs()),
       idleTimer_(new QTimer(this)),
-      runModal_([](QDialog& dialog) { return dialog.exec(); }),
       clock_([] { return std::chrono::system_clock::now(); }) {
     setObjectName("ViewWindow");
     retitle(host.tabCaption(cameraSlot_));
     resize(429, 560);
 
-    VasprelHeader& h = *frame_->GetHeader();
-    h.Flags |= vasprel::kValidData;
-    h.Width = h.Height = kFrameSide;
-    h.PixelBits = 14;
-    h.CaptureResolution = 0;
-    const FactoryInfo factory = host.currentFactory();
-    h.PixelHScale = static_cast<std::int16_t>(factory.word(FactoryInfo::kPixelXScale));
-    h.PixelVScale = static_cast<std::int16_t>(factory.word(FactoryInfo::kPixelYScale));
+    camera_ = cameraDescription(host.currentFactory());
+    describeLiveFrame(*frame_->GetHeader(), camera_);
 
     buildControls();
     buildMenus();
@@ -149,7 +143,7 @@ void TViewWindow::buildControls() {
     AvgEdit->setMaximumWidth(40);
     AvgEdit->installEventFilter(this);
     modeRow->addWidget(AvgEdit);
-    UpDown1 = named(new UpDownControl(AvgEdit, 0, 256, 2), "UpDown1");
+    UpDown1 = named(new UpDownControl(AvgEdit, 0, FrameAccumulator::kMaxFrames, 2), "UpDown1");
     modeRow->addWidget(UpDown1);
     modeRow->addStretch(1);
     Button1 = named(new QPushButton("Close"), "Button1");
@@ -303,15 +297,18 @@ void TViewWindow::connectHandlers() {
 bool TViewWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    // The focus moves on as anywhere else.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
     if (watched == ComboBox1) return true;  // keys do not change the scale
     if (watched == AvgEdit) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             AvgEditEnter();
             return true;
         }
+        // Delete is an editing key, as moving the caret and selecting are, not a typed character.
+        if (key->key() == Qt::Key_Delete) return false;
         const QString text = key->text();
-        // Typed characters other than digits are discarded, backspace too; moving the caret and
-        // selecting still work.
+        // Typed characters other than digits are discarded, backspace too.
         if (!text.isEmpty() && (text.size() != 1 || !text[0].isDigit())) return true;
         return false;
     }
@@ -325,7 +322,7 @@ void TViewWindow::RadioButton1Click() {
         accumulator_.reset();
         return;
     }
-    const int n = integerOr(AvgEdit->text().toStdString(), 0);
+    const int n = typedCount();
     if (RadioButton2->isChecked())
         accumulator_.setAverage(n);
     else if (RadioButton3->isChecked())
@@ -335,8 +332,16 @@ void TViewWindow::RadioButton1Click() {
     subscriber.Start();
 }
 
+int TViewWindow::typedCount() {
+    const int n = integerOr(AvgEdit->text().toStdString(), 0);
+    if (n <= FrameAccumulator::kMaxFrames) return n;
+    // More than the window averages or sums: the count taken is shown.
+    AvgEdit->setText(QString::number(FrameAccumulator::kMaxFrames));
+    return FrameAccumulator::kMaxFrames;
+}
+
 void TViewWindow::AvgEditEnter() {
-    if (integerOr(AvgEdit->text().toStdString(), 0) > 1)
+    if (typedCount() > 1)
         RadioButton1Click();
     else
         AvgEdit->setText("2");
@@ -408,10 +413,12 @@ void TViewWindow::N2D3D1Click() {
 void TViewWindow::Scale1Click() { Surface1->DblClick(); }
 
 void TViewWindow::CalibratePower1Click() {
+    const ModalOwner owner(this);
     TPowerCalibration dialog(*Surface1, this);
-    const bool accepted = runModal_(dialog) == QDialog::Accepted;
+    const bool accepted = runDialog(dialog) == QDialog::Accepted;
+    if (owner.gone()) return;
     applyPowerCalibration(dialog, accepted, *Surface1, host_.dialogs());
-    if (accepted) restartStatistics();
+    if (accepted && !owner.gone()) restartStatistics();
 }
 
 void TViewWindow::Context1Click() { host_.openHelp(); }
@@ -422,6 +429,10 @@ void TViewWindow::KesTrom3Subscriber1KestClose() { close(); }
 
 void TViewWindow::showError(const std::string& text) {
     host_.dialogs().messageBox("Kestrom III Viewer", text, BoxButtons::Ok, BoxIcon::Error);
+}
+
+int TViewWindow::runDialog(QDialog& dialog) {
+    return runModal_ ? runModal_(dialog) : runModal(dialog).value_or(QDialog::Rejected);
 }
 
 }  // namespace kestrom

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "viewer/core/beam_statistics.h"
+#include "viewer/core/camera_description.h"
 #include "viewer/core/frame_accumulation.h"
 #include "viewer/core/frame_log.h"
 #include "viewer/core/frame_record.h"
@@ -61,8 +62,9 @@ class TViewWindow : public QMainWindow {
     TKesTrom3SubscriberWidget& subscriberWidget() { return *KesTrom3Subscriber1; }
     QPrinter& printer();
 
-    // Modal dialogs (energy calibration, data logging) run through this, so tests answer them;
-    // by default they are executed. Returns the dialog's result code.
+    // The window's own modal dialogs (energy calibration, data logging, printer setup) run through
+    // this, so tests answer them; without one (by default) they run for real. Returns the dialog's
+    // result code.
     void setModalRunner(std::function<int(QDialog&)> runner) { runModal_ = std::move(runner); }
     // Each frame shown, with the time it arrived and the time it was shown.
     void setOnFrameShown(std::function<void(Clock::time_point, Clock::time_point)> hook) {
@@ -171,6 +173,8 @@ class TViewWindow : public QMainWindow {
     void showCursorReadout();
     void FormPaint();
     void FormClose();
+    // The count in AvgEdit, a count above the most the window takes replaced by that most.
+    int typedCount();
     void perFrameProcessing(LogTime now);
     void markFrameReady();
     void startLog(const char* pattern, bool textMode);
@@ -186,10 +190,12 @@ class TViewWindow : public QMainWindow {
     std::array<std::string, kBeamQuantities> statisticsNames() const;
     ViewerSettings currentSettings() const;
     void showError(const std::string& text);
+    int runDialog(QDialog& dialog);
 
     ViewerHost& host_;
     int cameraSlot_;
     std::string serialText_;
+    CameraDescription camera_;
     std::unique_ptr<Frame> frame_;
     std::array<Frame*, 2> surfaceFrames_{};
     FrameAccumulator accumulator_;

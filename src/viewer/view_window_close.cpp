@@ -6,6 +6,8 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "common/qt/frame_position.h"
+#include "common/qt/modal_owner.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/statistics_window.h"
 #include "viewer/view_window.h"
@@ -30,7 +32,7 @@ void TViewWindow::FormPaint() {
     defaults.aperture = CheckBox3->isChecked();
     defaults.colorBar = ColorBar->isChecked();
     const ViewerSettings s = readViewerSettings(host_.registry(), serialText_, defaults);
-    move(s.left, s.top);
+    placeFrameAt(*this, QPoint(s.left, s.top));
     resize(s.width, s.height);
     Surface1->SetShow(kShowResults, s.results);
     Showresult1->setText(s.results ? "&Hide result" : "&Show result");
@@ -68,6 +70,8 @@ void TViewWindow::closeEvent(QCloseEvent* event) {
 void TViewWindow::FormClose() {
     closed_ = true;
     closing_ = true;
+    // A dialog of the window still open (the camera closed under it) closes with it.
+    ModalOwner::windowClosed(this);
     idleTimer_->stop();
     hide();
     if (statisticsWindow_) statisticsWindow_->hide();

@@ -5,10 +5,12 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRadioButton>
 
 #include <cstring>
 #include <vector>
 
+#include "common/qt/modal_owner.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/core/beam_results_text.h"
 #include "viewer/core/bmp_file.h"
@@ -23,8 +25,9 @@
 namespace kestrom {
 
 void TViewWindow::Savedata1Click() {
+    const ModalOwner owner(this);
     const std::optional<std::string> path = host_.dialogs().saveFile(saveDataDialog(dataDirectory_));
-    if (!path) return;
+    if (!path || owner.gone()) return;
     dataDirectory_ = folderOf(*path);
     // The pixels shown, which the header's results describe, with the trailer of the last block.
     // The frame buffer alone may hold a later frame: one that came after "Stop" (the console
@@ -35,22 +38,32 @@ void TViewWindow::Savedata1Click() {
 }
 
 void TViewWindow::Loaddata1Click() {
+    const ModalOwner owner(this);
     const std::optional<std::string> path = host_.dialogs().openFile(loadDataDialog(dataDirectory_));
-    if (!path) return;
+    if (!path || owner.gone()) return;
     dataDirectory_ = folderOf(*path);
     // A received frame still waiting for its turn is processed before the buffer is refilled.
     processReceivedFrame();
     const auto error = loadFrameData(*path, *frame_->GetHeader(), frameBuffer_, [this] {
+        // The live frames stop, as with "Stop", so that the loaded one stays in sight.
+        RadioButton4->setChecked(true);
         loading_ = true;
         perFrameProcessing(clock_());
         loading_ = false;
     });
-    if (error) showError(*error);
+    if (error) {
+        showError(*error);
+        return;
+    }
+    // Shown now: a frame the console still delivers after the stop would overwrite it in the
+    // frame buffer before the idle step.
+    ApplicationIdle();
 }
 
 void TViewWindow::File1Click() {
+    const ModalOwner owner(this);
     const std::optional<std::string> path = host_.dialogs().saveFile(saveBitmapDialog(dataDirectory_));
-    if (!path) return;
+    if (!path || owner.gone()) return;
     dataDirectory_ = folderOf(*path);
     // The client area as it stands, with the surface's own display image over the surface.
     QWidget* client = centralWidget();
@@ -72,8 +85,10 @@ void TViewWindow::Logdatatodisk1Click() { startLog("*.RAW", false); }
 void TViewWindow::LogdatatodiskasASCII1Click() { startLog("*.CSV", true); }
 
 void TViewWindow::startLog(const char* pattern, bool textMode) {
+    const ModalOwner owner(this);
     TLogData dialog(pattern, dataDirectory_, host_.dialogs(), clock_(), this);
-    runModal_(dialog);
+    runDialog(dialog);
+    if (owner.gone()) return;
     if (auto error = log_.start(dialog.settings(), textMode)) showError(*error);
 }
 
@@ -83,12 +98,14 @@ QPrinter& TViewWindow::printer() {
 }
 
 void TViewWindow::PrintSetup1Click() {
+    const ModalOwner owner(this);
     QPrintDialog dialog(&printer(), this);
     dialog.setWindowTitle("Print Setup");
-    runModal_(dialog);
+    runDialog(dialog);
 }
 
 void TViewWindow::Print2Click() {
+    const ModalOwner owner(this);
     TKesTrom3Subscriber& subscriber = KesTrom3Subscriber1->subscriber();
     subscriber.Stop();
     QPrinter& job = printer();
@@ -102,8 +119,10 @@ void TViewWindow::Print2Click() {
         job.setDocName(windowTitle());
         Surface1->SetPrinterPalette(true);
         printTo(job);
+        if (owner.gone()) return;
         Surface1->SetPrinterPalette(false);
     }
+    if (owner.gone()) return;
     // Frames flow again, also when the viewer was stopped (they are then not processed).
     subscriber.Start();
 }

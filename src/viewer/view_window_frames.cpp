@@ -43,6 +43,8 @@ void TViewWindow::processReceivedFrame() {
 
 void TViewWindow::perFrameProcessing(LogTime now) {
     if ((RadioButton4->isChecked() && !loading_) || closing_) return;
+    // A live frame is the camera's, whatever file was loaded before it.
+    if (!loading_) describeLiveFrame(*frame_->GetHeader(), camera_);
 
     const FrameLog::Step logged = log_.step(frameBuffer_.data(), *frame_->GetHeader(), now);
     if (logged.outcome == FrameLog::Step::Outcome::Failed)

@@ -56,6 +56,7 @@ protected:
     std::unique_ptr<sim::Driver> driver;
     InstantDelay delay;
     ScriptedDialogs dialogs;
+    DialogService* dialogService = &dialogs;   // what the console asks the user through
     RecordingShell shell;   // programs started, documents opened, sounds played
     ShellService* shellService = &shell;   // what the console starts programs with
     DialogService* dialogService = &dialogs;   // what the console shows its boxes with

@@ -56,7 +56,9 @@ TEST(FrameAccumulator, ShowsTheAverageOrSumOfTheFramesBefore) {
         {"average of 1 shows every frame", false, 1, {5, 6}, {5, 6}},
         {"average of 3 shows frames 4 and 8", false, 3, {3, 4, 6, 99, -1, -2, -4, 99, 7},
          {4, -2}},
-        {"sum of two 20000 frames wraps", true, 2, {20000, 20000, 1}, {-25536}},
+        {"a sum beyond the largest value saturates", true, 2, {20000, 20000, 1}, {32767}},
+        {"a sum below the smallest value saturates", true, 2, {-20000, -20000, 1}, {-32768}},
+        {"a sum within the range is exact", true, 3, {10000, -3000, 20000, 1}, {27000}},
         {"sum of 1 shows every frame", true, 1, {7, 8}, {7, 8}},
     };
     for (const Case& c : cases) {
@@ -74,6 +76,19 @@ TEST(FrameAccumulator, ShowsTheAverageOrSumOfTheFramesBefore) {
             }
         }
         EXPECT_EQ(shown, c.shown) << c.what;
+    }
+}
+
+// Counts are taken between 2 and 256: fewer show every frame, more are taken as 256, so that no
+// sum of 32-bit pixels can overflow however many frames were asked for.
+TEST(FrameAccumulator, CountsAreBoundedAt256) {
+    const std::pair<int, int> cases[] = {{1, 0}, {2, 2}, {256, 256}, {257, 256}, {999, 256}, {1 << 30, 256}};
+    for (auto [asked, target] : cases) {
+        FrameAccumulator accumulator;
+        accumulator.setAverage(asked);
+        EXPECT_EQ(accumulator.averageTarget(), target) << asked;
+        accumulator.setSum(asked);
+        EXPECT_EQ(accumulator.sumTarget(), target) << asked;
     }
 }
 

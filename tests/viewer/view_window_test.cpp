@@ -28,7 +28,9 @@
 
 #include "console/camera_tab.h"
 #include "console/console_viewers.h"
+#include "console/qt_dialogs.h"
 #include "console_fixture.h"
+#include "nested_dialogs.h"
 #include "subscriber/qt/kestrom3_subscriber_widget.h"
 #include "viewer/core/frame_record.h"
 #include "viewer/core/beam_results_text.h"
@@ -131,6 +133,7 @@ class ViewWindowTest : public ConsoleFixture {
     int shown = 0;
     std::vector<std::int16_t> shownValues;
     std::function<int(QDialog&)> answer;
+    QtDialogs qtDialogs;  // the console's own dialogs, for tests that run them for real
 };
 
 TEST_F(ViewWindowTest, ViewOpensOneWindowPerSlotTitledWithTheTabAndSerialThatAttachesToItsCamera) {
@@ -138,6 +141,11 @@ TEST_F(ViewWindowTest, ViewOpensOneWindowPerSlotTitledWithTheTabAndSerialThatAtt
     EXPECT_EQ(viewer->windowTitle().toStdString(),
               "Kestrom III Viewer, " + form->tabCaption(1).toStdString() + " - 11");
     EXPECT_TRUE(viewer->isVisible());
+    // A title bar without buttons: the window closes through its own Exit and Close.
+    EXPECT_TRUE(viewer->windowFlags().testFlag(Qt::CustomizeWindowHint));
+    for (Qt::WindowType button : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint,
+                                  Qt::WindowCloseButtonHint, Qt::WindowSystemMenuHint})
+        EXPECT_FALSE(viewer->windowFlags().testFlag(button)) << button;
     const VasprelHeader& h = *viewer->frame().GetHeader();
     EXPECT_EQ(h.Flags & vasprel::kValidData, vasprel::kValidData);
     EXPECT_EQ(h.PixelBits, 14);
@@ -173,7 +181,7 @@ TEST_F(ViewWindowTest, StartAvgAndSumShowEveryFrameOrTheAverageOrSumOfTheNBefore
     } cases[] = {
         {"Start", "2", {100, 200, 300}, {100, 200, 300}},
         {"Avg", "1", {100, 200, 300}, {100, 200, 300}},
-        {"Sum", "2", {20000, 20000, 7}, {-25536}},
+        {"Sum", "2", {20000, 20000, 7}, {32767}},  // saturated, not wrapped
         {"Avg", "3", {3, 6, 9, 1000, 30, 60, 90, 2000}, {6, 60}},
         {"Avg", "3", {-1, -1, 0, 5}, {0}},  // -2 / 3 truncates toward zero
     };
@@ -226,6 +234,58 @@ TEST_F(ViewWindowTest, StopKeepsTheLastFrameAndLoadingWhileStoppedShowsTheLoaded
     EXPECT_EQ(viewer->dataDirectory(), dataFolder);
 }
 
+// A loaded frame stops the live display, so that it stays in sight, and is shown with the
+// description its file gives (pitch, bits, flags); the live frames after it have their camera's
+// own again, even when the file said its data was not to be shown.
+TEST_F(ViewWindowTest, LoadingStopsTheLiveFramesAndTheirCameraDescriptionIsNotTheFiles) {
+    openViewer();
+    feed(beam());
+    const VasprelHeader live = *viewer->frame().GetHeader();
+    const std::string path = dataFolder + "other.RAW";
+    {
+        FrameBlockBytes block{};
+        const auto pixels = uniform(700);
+        std::memcpy(block.data(), pixels.data(), pixels.size() * 2);
+        VasprelHeader header = live;
+        header.PixelHScale = 999.5;
+        header.PixelVScale = 333.25;
+        header.PixelBits = 12;
+        header.CaptureResolution = 1;
+        header.Flags = 0;
+        ASSERT_FALSE(writeFrameRecord(path, header, block.data()));
+    }
+    dialogs.files.push_back(path);
+    viewer->Loaddata1Click();
+    EXPECT_TRUE(viewer->RadioButton4->isChecked());
+    EXPECT_EQ(viewer->frame().Pixel(5, 5), 700);
+    feed(uniform(500));
+    EXPECT_EQ(viewer->frame().Pixel(5, 5), 700);
+    const VasprelHeader& loaded = *viewer->frame().GetHeader();
+    EXPECT_EQ(loaded.PixelHScale, 999.5);
+    EXPECT_EQ(loaded.PixelBits, 12);
+
+    // (The console carries out the start after the frame it delivers next.)
+    viewer->RadioButton1->setChecked(true);
+    const int before = shown;
+    for (int i = 0; i < 3 && shown == before; ++i) feed(beam());
+    ASSERT_GT(shown, before);
+    const VasprelHeader& after = *viewer->frame().GetHeader();
+    const struct {
+        const char* field;
+        double now, camera;
+    } fields[] = {
+        {"PixelHScale", after.PixelHScale, live.PixelHScale},
+        {"PixelVScale", after.PixelVScale, live.PixelVScale},
+        {"PixelBits", double(after.PixelBits), double(live.PixelBits)},
+        {"CaptureResolution", double(after.CaptureResolution), double(live.CaptureResolution)},
+        {"Flags", double(after.Flags), double(live.Flags)},
+        {"Width", double(after.Width), 124},
+        {"Height", double(after.Height), 124},
+    };
+    for (const auto& f : fields) EXPECT_EQ(f.now, f.camera) << f.field;
+    EXPECT_EQ(after.Peak, live.Peak);  // in the camera's counts again
+}
+
 TEST_F(ViewWindowTest, AFileThatIsNoFrameRecordIsReportedAndChangesNothing) {
     openViewer();
     feed(uniform(321));
@@ -269,6 +329,18 @@ TEST_F(ViewWindowTest, TheAverageCountTakesDigitsOnlyAndEnterReappliesOrResetsIt
     typeInto(viewer->AvgEdit, Qt::Key_Return, "\r");
     EXPECT_EQ(viewer->AvgEdit->text(), "2");
 
+    // A count above 256, applied by Enter or by a mode, is taken as 256 and shown so.
+    viewer->RadioButton2->setChecked(true);
+    for (QRadioButton* mode : {viewer->RadioButton3, viewer->RadioButton2}) {
+        viewer->AvgEdit->setText("999");
+        typeInto(viewer->AvgEdit, Qt::Key_Return, "\r");
+        EXPECT_EQ(viewer->AvgEdit->text(), "256");
+        viewer->AvgEdit->setText("999");
+        mode->setChecked(true);
+        EXPECT_EQ(viewer->AvgEdit->text(), "256");
+    }
+    viewer->RadioButton4->setChecked(true);
+
     // Enter applies a new count to the selected mode.
     viewer->AvgEdit->setText("2");
     viewer->RadioButton3->setChecked(true);
@@ -277,6 +349,23 @@ TEST_F(ViewWindowTest, TheAverageCountTakesDigitsOnlyAndEnterReappliesOrResetsIt
     shownValues.clear();
     for (int v : {1, 2, 3, 4}) feed(uniform(v));
     EXPECT_EQ(shownValues, std::vector<std::int16_t>{6});
+}
+
+// Only typed characters are discarded: Tab still takes the focus on from the count and from the
+// scale list, and Delete still edits the count.
+TEST_F(ViewWindowTest, TabLeavesTheCountAndTheScaleListAndDeleteEditsTheCount) {
+    openViewer();
+    QApplication::setActiveWindow(viewer);
+    for (QWidget* control : {static_cast<QWidget*>(viewer->AvgEdit), static_cast<QWidget*>(viewer->ComboBox1)}) {
+        control->setFocus();
+        ASSERT_TRUE(control->hasFocus()) << control->objectName().toStdString();
+        typeInto(control, Qt::Key_Tab, "\t");
+        EXPECT_FALSE(control->hasFocus()) << control->objectName().toStdString();
+    }
+    viewer->AvgEdit->setText("42");
+    viewer->AvgEdit->setCursorPosition(0);
+    typeInto(viewer->AvgEdit, Qt::Key_Delete, "\x7f");
+    EXPECT_EQ(viewer->AvgEdit->text(), "2");
 }
 
 TEST_F(ViewWindowTest, ACloseRequestWaitingWhenAFrameArrivesClosesTheViewerBeforeTheFrameIsProcessed) {
@@ -335,6 +424,30 @@ TEST_F(ViewWindowTest, ClosingEndsTheLogWritesTheSettingsAndLeavesNoEmptyFileOrF
     EXPECT_FALSE(viewer->Surface1->colourShown());
     EXPECT_TRUE(viewer->Surface1->GetShow(kShowCrosshair));
     EXPECT_EQ(viewer->dataDirectory(), dataFolder);
+}
+
+// "Left" and "Top" are where the window's frame stands; opened, closed and opened again, it stays
+// where it was, frame and all.
+TEST_F(ViewWindowTest, OpenedAgainTheWindowStandsWhereItWas) {
+    start({camera(0, 11)});
+    ViewerSettings settings;
+    settings.left = 140;
+    settings.top = 230;
+    settings.width = 450;
+    settings.height = 580;
+    writeViewerSettings(form->registry(), "11", settings);
+    showTab(1);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        pressView();
+        settle();
+        EXPECT_EQ(viewer->frameGeometry().topLeft(), QPoint(140, 230));
+        EXPECT_EQ(viewer->size(), QSize(450, 580));
+        viewer->Button1->click();
+        ASSERT_TRUE(pumpUntil([&] { return viewer.isNull(); }));
+        const ViewerSettings s = readViewerSettings(form->registry(), "11", {});
+        EXPECT_EQ(QPoint(s.left, s.top), QPoint(140, 230));
+    }
 }
 
 TEST_F(ViewWindowTest, AClosedCameraClosesItsViewerAndAConsoleEndingWithAViewerOpenClosesIt) {
@@ -629,6 +742,70 @@ TEST_F(ViewWindowTest, SecondMomentMethodAndStatisticsFollowTheFramesAndAreRemem
     EXPECT_TRUE(viewer->SecondMoment1->isChecked());
     EXPECT_EQ(viewer->results().widthMethod(), WidthMethod::SecondMoment);
     EXPECT_EQ(viewer->statistics().frames(), 3);
+}
+
+// Each modal dialog of the viewer runs for real, in its own event loop, through the console's own
+// dialogs, and the camera closes while it is open: the dialog closes with the viewer, and what the
+// viewer held is not touched afterwards (an answer to a dialog left open would save or log).
+TEST_F(ViewWindowTest, ItsModalDialogsCloseWithItWhenTheCameraClosesUnderThem) {
+    dialogService = &qtDialogs;
+    const auto chooseFile = [this](const std::string& name) {
+        return [this, name](QDialog& dialog) { typeFileAndAccept(dialog, dataFolder + name); };
+    };
+    const auto click = [](const char* button) {
+        return [button](QDialog& dialog) { dialog.findChild<QPushButton*>(button)->click(); };
+    };
+    const auto menu = [](QAction* TViewWindow::*action) {
+        return [action](TViewWindow& v) { (v.*action)->trigger(); };
+    };
+    struct Case {
+        const char* command;
+        std::function<void(TViewWindow&)> open;
+        std::vector<NestedDialogScript::Answer> before;  // the dialogs answered before the close
+    };
+    const std::string junk = "junk.RAW";
+    const Case cases[] = {
+        {"Save data", menu(&TViewWindow::Savedata1), {}},
+        {"Load data, its error box", menu(&TViewWindow::Loaddata1), {chooseFile(junk)}},
+        {"Save Bitmap", menu(&TViewWindow::File1), {}},
+        {"Log data", menu(&TViewWindow::Logdatatodisk1), {}},
+        {"Browse of Log data", menu(&TViewWindow::Logdatatodisk1), {click("BitBtn1")}},
+        {"Calibrate Energy", menu(&TViewWindow::CalibratePower1), {}},
+        {"Print Setup", menu(&TViewWindow::PrintSetup1), {}},
+        {"Export of the statistics window",
+         [](TViewWindow& v) {
+             v.Statistics1->trigger();
+             v.statisticsWindow()->ExportButton->click();
+         },
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        form.reset();
+        openViewer();
+        viewer->setModalRunner(nullptr);
+        std::ofstream(dataFolder + junk) << "not a frame";
+        const std::string answerPath = dataFolder + "answer.RAW";
+        NestedDialogScript script(
+            c.before, [this] { form->CloseCameraExecute(); },
+            [&](QDialog& dialog) {
+                if (auto* name = dialog.findChild<QLineEdit*>("LoggingFileName")) {
+                    name->setText(QString::fromStdString(answerPath));
+                    dialog.findChild<QPushButton*>("BitBtn2")->click();
+                } else {
+                    answerLeftOpen(dialog, answerPath);
+                }
+            });
+        script.start();
+        c.open(*viewer);
+        ASSERT_TRUE(pumpUntil([&] { return script.finished(); }));
+        EXPECT_TRUE(script.eventRan());
+        EXPECT_TRUE(viewer.isNull());
+        EXPECT_EQ(form->viewers().viewer(1), nullptr);
+        EXPECT_EQ(script.leftOpen(), std::vector<std::string>{});
+        for (const auto& entry : fs::directory_iterator(dataFolder))
+            EXPECT_NE(entry.path().filename().string().rfind("answer", 0), 0u) << entry.path();
+    }
 }
 
 }  // namespace

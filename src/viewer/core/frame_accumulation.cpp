@@ -1,6 +1,8 @@
 #include "viewer/core/frame_accumulation.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace kestrom {
 
@@ -34,12 +36,12 @@ void FrameAccumulator::reset() {
 
 void FrameAccumulator::setAverage(int n) {
     reset();
-    if (n > 1) averageTarget_ = averageCountdown_ = n;
+    if (n > 1) averageTarget_ = averageCountdown_ = std::min(n, kMaxFrames);
 }
 
 void FrameAccumulator::setSum(int n) {
     reset();
-    if (n > 1) sumTarget_ = sumCountdown_ = n;
+    if (n > 1) sumTarget_ = sumCountdown_ = std::min(n, kMaxFrames);
 }
 
 FrameAccumulator::Step FrameAccumulator::add(std::int16_t* pixels) {
@@ -51,9 +53,11 @@ FrameAccumulator::Step FrameAccumulator::add(std::int16_t* pixels) {
         for (std::size_t i = 0; i < sums_.size(); ++i) sums_[i] += pixels[i];
         return Step::Accumulated;
     }
-    // A sum keeps its low 16 bits, as the camera's values would wrap.
+    constexpr std::int32_t low = std::numeric_limits<std::int16_t>::min();
+    constexpr std::int32_t high = std::numeric_limits<std::int16_t>::max();
     for (std::size_t i = 0; i < sums_.size(); ++i)
-        pixels[i] = static_cast<std::int16_t>(summing ? sums_[i] : sums_[i] / averageTarget_);
+        pixels[i] = static_cast<std::int16_t>(summing ? std::clamp(sums_[i], low, high)
+                                                      : sums_[i] / averageTarget_);
     sums_.fill(0);
     countdown = summing ? sumTarget_ : averageTarget_;
     return Step::Replaced;

@@ -22,10 +22,14 @@ std::int32_t trailerAc(const FrameBlockBytes& buffer);
 
 class FrameAccumulator {
   public:
+    // The most frames averaged or summed: what the window offers, and few enough that no sum of
+    // 16-bit pixels comes near the 32-bit limit.
+    static constexpr int kMaxFrames = 256;
+
     // Every frame is shown as it comes.
     void reset();
-    // N > 1: the N frames after each shown one are averaged (summed) and shown with the next;
-    // anything else shows every frame as it comes.
+    // N > 1: the N frames after each shown one are averaged (summed) and shown with the next, N
+    // above kMaxFrames taken as kMaxFrames; anything else shows every frame as it comes.
     void setAverage(int n);
     void setSum(int n);
 
@@ -35,7 +39,8 @@ class FrameAccumulator {
         Replaced,     // the pixels are now the average or the sum of the frames before
     };
     // The frame buffer's pixels are added, or replaced by the result once N have been added; the
-    // pixels of that frame itself are not used.
+    // pixels of that frame itself are not used. A sum beyond the 16-bit range is held at its
+    // largest (smallest) value, so that it shows saturated rather than wrapped into a hole.
     Step add(std::int16_t* pixels);
 
     int averageTarget() const { return averageTarget_; }
