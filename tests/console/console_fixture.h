@@ -59,7 +59,6 @@ protected:
     DialogService* dialogService = &dialogs;   // what the console asks the user through
     RecordingShell shell;   // programs started, documents opened, sounds played
     ShellService* shellService = &shell;   // what the console starts programs with
-    DialogService* dialogService = &dialogs;   // what the console shows its boxes with
     std::unique_ptr<TLogoAppForm> form;
     std::string configFolder;   // this test's user.reg and system.reg
 };

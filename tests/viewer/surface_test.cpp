@@ -193,7 +193,7 @@ struct TextLine {
 };
 
 // The lowest contrast between a text's colour and the ground it is read against in its line: the
-// line's top and bottom rows, which no glyph reaches, over the glyphs and a little beyond.
+// line's top row over the glyphs and a little beyond, and its bottom row beside them.
 // Nothing when no glyph of that colour is in the line.
 std::optional<double> groundContrast(const QImage& image, int lineHeight, const TextLine& line,
                                      int xFrom, int xTo) {
@@ -211,9 +211,11 @@ std::optional<double> groundContrast(const QImage& image, int lineHeight, const 
         return ColorRef(qRed(c)) | ColorRef(qGreen(c)) << 8 | ColorRef(qBlue(c)) << 16;
     };
     double lowest = 21;
+    // The bottom row is read beside the glyphs only: a descender ("g" of "Warning") reaches it.
     for (int x = std::max(left - 3, 0); x <= std::min(right + 3, image.width() - 1); ++x)
         for (int y : {top, bottom})
-            lowest = std::min(lowest, contrastRatio(ref(line.colour), ref(image.pixel(x, y))));
+            if (y == top || x < left || x > right)
+                lowest = std::min(lowest, contrastRatio(ref(line.colour), ref(image.pixel(x, y))));
     return lowest;
 }
 
