@@ -151,3 +151,17 @@ def test_a_file_that_is_no_frame_record_raises_the_viewers_words(folder, tmp_pat
 def test_results_refuse_what_is_no_frame(pixels, method, message):
     with pytest.raises(ValueError, match=message):
         kestrom3.results(pixels, method=method)
+
+
+def test_an_installed_package_finds_the_library_by_its_soname(tmp_path, folder):
+    # Installed, the package has no note of a build tree: the loader's path finds the library.
+    import shutil
+    built = os.path.dirname(kestrom3.__file__)
+    shutil.copytree(built, tmp_path / "kestrom3", ignore=shutil.ignore_patterns("_build_library.py", "__pycache__"))
+    library_dir = os.path.dirname(kestrom3._library.lib._name)
+    env = dict(os.environ, PYTHONPATH=str(tmp_path))
+    code = "import kestrom3, sys; print(kestrom3._library.lib._name, len(kestrom3.read_frames(sys.argv[1])))"
+    args = [sys.executable, "-c", code, str(folder / "round.RAW")]
+    found = subprocess.run(args, capture_output=True, text=True,
+                           env=dict(env, LD_LIBRARY_PATH=library_dir))
+    assert found.stdout == f"{kestrom3._library.SONAME} 1\n", found.stderr
