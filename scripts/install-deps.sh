@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  python3 xvfb xauth
+  python3 python3-numpy python3-pytest xvfb xauth
   fonts-dejavu-core
   poppler-utils
   qt6-multimedia-dev

@@ -120,6 +120,86 @@ K3S_API int k3s_get_factory(const k3s_subscriber* subscriber, uint8_t* buffer, s
    directly by the frame notice (not in LabVIEW mode). NULL otherwise. */
 K3S_API const int16_t* k3s_frame_data(const k3s_subscriber* subscriber);
 
+/* Saved frames and beam results. These need no console and no handle; any thread may call them. */
+
+#define K3S_FRAME_ROWS 124
+#define K3S_FRAME_COLUMNS 124
+#define K3S_TRAILER_SIZE 992
+#define K3S_RESULTS_MAX 40
+
+enum {
+    K3S_ERR_FILE = -5, /* the file is no frame record: the message names it and says why */
+    K3S_ERR_MEMORY = -6 /* the results could not get their buffers */
+};
+
+typedef enum { K3S_KNIFE_EDGE = 0, K3S_SECOND_MOMENT = 1 } k3s_width_method;
+
+/* The 320-byte frame header as a frame record holds it at offset 16,384: little-endian, not
+   aligned, the names those of the record's header text (docs/frame-files.md). */
+#pragma pack(push, 1)
+typedef struct k3s_frame_header {
+    char Version[8];
+    double DateTime;
+    int32_t Height, Width, PixelBits, CaptureResolution;
+    double PixelHScale, PixelVScale;
+    int32_t Interlaced;
+    double FrameTotal, ApertureTotal, ApertureFrac, Peak, Valley;
+    int32_t PeakLocx, PeakLocy;
+    double Centroidx, Centroidy, BeamWidthx, BeamWidthy, Diameter, Divergencex, Divergencey;
+    double EffectiveArea;
+    int32_t ZLocation, WheelA;
+    double FilterA;
+    int32_t WheelB;
+    double FilterB, BloomTop, BloomBottom;
+    int32_t FlagPass, FlagFail, FlagFrameTotal, FlagBeamWidthx, FlagBeamWidthy;
+    int32_t FlagDivergencex, FlagDivergencey, FlagEffectiveArea;
+    double CenterXLoc, CenterYLoc, Major, Minor;
+    int32_t Flags, AC, RS, Unused284;
+    double Mean, Deviation;
+    uint8_t Exclude;
+    uint8_t Reserved305[15];
+} k3s_frame_header;
+
+/* A frame record (".RAW") without its header text: the header, the 124 x 124 pixels row after
+   row (each row left to right) and the trailer of the frame block as the console delivered it. */
+typedef struct k3s_frame_record {
+    k3s_frame_header header;
+    int16_t pixels[K3S_FRAME_ROWS * K3S_FRAME_COLUMNS];
+    uint8_t trailer[K3S_TRAILER_SIZE];
+} k3s_frame_record;
+#pragma pack(pop)
+
+/* Reads a frame record as the viewer's "&Load data" reads it. K3S_ERR_FILE: the message naming the
+   file and what is wrong with it goes to error (NUL-terminated, cut to capacity; may be NULL) and
+   the record is left as it was. */
+K3S_API int k3s_read_frame_record(const char* path, k3s_frame_record* record, char* error, size_t capacity);
+
+/* The name of file k (1, 2, ...) of the frame log named log_name, as the viewer names it: "beam.RAW"
+   or "beam" gives "beam000001.RAW". */
+K3S_API int k3s_frame_log_file(const char* log_name, int k, char* text, size_t capacity, size_t* length);
+
+/* The header of a live frame: version "h2.90", 124 x 124 pixels of 14 bits, unbinned, holding valid
+   data, pixel pitch hscale_um x vscale_um, every result zero. */
+K3S_API int k3s_live_header(k3s_frame_header* header, double hscale_um, double vscale_um);
+
+/* One beam result: its name, its value as kestrom3-frame results writes it, and that value read
+   back (the written text gives it again). */
+typedef struct k3s_result {
+    char name[32];
+    char text[32];
+    double value;
+} k3s_result;
+
+/* The beam results of 124 x 124 pixels (row after row) under header (which gives the pixel pitch,
+   the binning and the stage position), computed as the viewer computes the frame it shows: the
+   whole frame, then the automatic aperture. The results are those kestrom3-frame results prints,
+   in its order: FrameTotal ... Minor, and with K3S_SECOND_MOMENT the Iso... values after them.
+   *count is set even when capacity is too small (K3S_RESULTS_MAX is always enough). computed (may
+   be NULL) gets the header with the results written into it, as a frame record would hold it. */
+K3S_API int k3s_beam_results(const int16_t* pixels, const k3s_frame_header* header, int method,
+                             k3s_result* results, size_t capacity, size_t* count,
+                             k3s_frame_header* computed);
+
 #ifdef __cplusplus
 }
 #endif

@@ -78,6 +78,8 @@ const char* k3s_error_text(int code) {
         case K3S_ERR_BUFFER_TOO_SMALL: return "Buffer too small";
         case K3S_ERR_UNAVAILABLE: return "The console's shared memory cannot be read";
         case K3S_ERR_INTERNAL: return "Internal error";
+        case K3S_ERR_FILE: return "The file is no frame record";
+        case K3S_ERR_MEMORY: return "Insufficient Memory";
         default: return "Unknown error";
     }
 }
