@@ -27,6 +27,7 @@ public:
 
     // Why the last look found no console (no socket, another user's, another protocol version).
     const std::string& lastError() const { return lastError_; }
+    bool connected() const { return client_.isConnected(); }
 
 private:
     void noticeLoss();

@@ -15,7 +15,7 @@
 #include "viewer/core/log_names.h"
 #include "viewer/core/results.h"
 #include "viewer/core/vasprel_frame.h"
-#include "viewer/tools/result_values.h"
+#include "viewer/core/result_values.h"
 
 namespace {
 

@@ -200,6 +200,49 @@ K3S_API int k3s_beam_results(const int16_t* pixels, const k3s_frame_header* head
                              k3s_result* results, size_t capacity, size_t* count,
                              k3s_frame_header* computed);
 
+
+/* A handle on its own thread, for hosts that take frames when they are ready (Python). The
+   library's thread handles the console's messages; each frame notice copies the frame into a
+   bounded queue there and is answered at once, so a host that falls behind never holds up the
+   camera: when the queue is full its oldest frame is dropped and counted. The other events queue
+   too and are never dropped. Every other call on the handle may then come from any thread; the
+   callbacks are not called. */
+
+enum {
+    K3S_ERR_TIMEOUT = -7, /* nothing came within the time given */
+    K3S_ERR_STATE = -8    /* the handle runs on its own thread already, or does not */
+};
+
+/* The frame block as the notice handed it out, and where it came from. */
+typedef struct k3s_frame {
+    int16_t pixels[K3S_FRAME_ROWS * K3S_FRAME_COLUMNS]; /* row after row, host order */
+    uint8_t console[256];  /* the frame's ConsoleBlock: big-endian 32-bit words */
+    uint8_t factory[256];  /* the camera's FactoryInfo in the camera's byte order */
+    int64_t index;         /* the console's frame count */
+    int32_t slot;
+    int32_t serial;
+    double time;           /* arrival, seconds since 1970 (the system clock) */
+    int64_t received_ns;   /* arrival on the monotonic clock (CLOCK_MONOTONIC), nanoseconds */
+} k3s_frame;
+
+/* Starts the handle's own thread with a queue of queue_frames frames (at least 1). */
+K3S_API int k3s_run_background(k3s_subscriber* subscriber, size_t queue_frames);
+/* The oldest event waiting, up to timeout_ms (0: never waits): K3S_OK with *event set, and for a
+   new frame the frame copied to *frame (may be NULL); K3S_ERR_TIMEOUT when none came. After
+   K3S_EVENT_KEST_CLOSE, k3s_close_reason says why. */
+K3S_API int k3s_wait_event(k3s_subscriber* subscriber, int timeout_ms, k3s_event* event, k3s_frame* frame);
+/* Readable while an event waits (for an event loop: then call k3s_wait_event with timeout 0);
+   -1 before k3s_run_background. */
+K3S_API int k3s_event_descriptor(const k3s_subscriber* subscriber);
+/* Frames dropped from the queue so far. */
+K3S_API long long k3s_dropped_frames(const k3s_subscriber* subscriber);
+/* Why the camera of the last close event taken has gone ("The console closed camera 1234 in tab 1",
+   "The console has gone"), NUL-terminated. */
+K3S_API int k3s_close_reason(const k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length);
+/* Why the last look for the console found none ("No console is running (nothing listens at ...)"),
+   NUL-terminated; empty when it was found. */
+K3S_API int k3s_console_error(const k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length);
+
 #ifdef __cplusplus
 }
 #endif

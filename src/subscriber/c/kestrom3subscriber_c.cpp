@@ -7,37 +7,33 @@
 #include <exception>
 #include <new>
 
-#include "subscriber/kestrom3_subscriber.h"
-#include "subscriber/transport_link.h"
-
-struct k3s_subscriber {
-    struct Callback {
-        k3s_callback function = nullptr;
-        void* user = nullptr;
-    };
-
-    k3s_subscriber(kestrom::TransportClientOptions transport, kestrom::SubscriberOptions options)
-        : link(std::move(transport)), component(link, std::move(options)) {}
-
-    kestrom::TransportLink link;
-    kestrom::TKesTrom3Subscriber component;
-    std::array<Callback, 4> callbacks{};
-};
+#include "subscriber/c/subscriber_handle.h"
 
 namespace {
 
 using kestrom::SubscriberError;
 using kestrom::SubscriberException;
+using kestrom::c_api::copyText;
+using kestrom::c_api::HandleLock;
 
 void raise(k3s_subscriber* s, k3s_event event) {
     const auto& callback = s->callbacks[static_cast<std::size_t>(event)];
     if (callback.function) callback.function(s, event, callback.user);
 }
 
+// A property read under the handle's lock.
+template <typename T, typename Fn>
+T readHandle(const k3s_subscriber* s, T fallback, Fn&& fn) {
+    if (!s) return fallback;
+    HandleLock lock(s);
+    return fn(s->component);
+}
+
 // Exceptions never cross into C: a misuse error becomes its code, anything else K3S_ERR_INTERNAL.
 template <typename Fn>
 int guarded(k3s_subscriber* s, Fn&& fn) {
     if (!s) return K3S_ERR_ARGUMENT;
+    HandleLock lock(s);
     try {
         fn(s->component);
         return K3S_OK;
@@ -55,13 +51,6 @@ int copyBytes(const kestrom::ByteArray& bytes, std::uint8_t* buffer, std::size_t
     return K3S_OK;
 }
 
-int copyText(const std::string& text, char* buffer, std::size_t capacity, std::size_t* length) {
-    if (length) *length = text.size();
-    if (!buffer || capacity < text.size() + 1) return K3S_ERR_BUFFER_TOO_SMALL;
-    std::memcpy(buffer, text.data(), text.size());
-    buffer[text.size()] = '\0';
-    return K3S_OK;
-}
 
 }  // namespace
 
@@ -117,10 +106,11 @@ int k3s_pump(k3s_subscriber* subscriber, int timeout_ms) {
     return guarded(subscriber, [&](auto& c) { c.pump(std::chrono::milliseconds{std::max(0, timeout_ms)}); });
 }
 
-int k3s_descriptor(const k3s_subscriber* subscriber) { return subscriber ? subscriber->component.descriptor() : -1; }
+int k3s_descriptor(const k3s_subscriber* subscriber) { return readHandle(subscriber, -1, [](const auto& c) { return c.descriptor(); }); }
 
 int k3s_next_timer_ms(const k3s_subscriber* subscriber) {
     if (!subscriber) return -1;
+    HandleLock lock(subscriber);
     auto next = subscriber->component.nextTimerIn();
     return next ? static_cast<int>(std::min<long long>(next->count(), 1 << 30)) : -1;
 }
@@ -146,43 +136,43 @@ int k3s_stop(k3s_subscriber* subscriber) { return guarded(subscriber, [](auto& c
 int k3s_close(k3s_subscriber* subscriber) { return guarded(subscriber, [](auto& c) { c.Close(); }); }
 int k3s_calibrate(k3s_subscriber* subscriber) { return guarded(subscriber, [](auto& c) { c.Calibrate(); }); }
 
-int k3s_serial(const k3s_subscriber* subscriber) { return subscriber ? subscriber->component.Serial() : 0; }
-int k3s_ibp(const k3s_subscriber* subscriber) { return subscriber && subscriber->component.IBP() ? 1 : 0; }
-int k3s_tab(const k3s_subscriber* subscriber) { return subscriber ? subscriber->component.Tab() : 0; }
+int k3s_serial(const k3s_subscriber* subscriber) { return readHandle(subscriber, 0, [](const auto& c) { return c.Serial(); }); }
+int k3s_ibp(const k3s_subscriber* subscriber) { return readHandle(subscriber, 0, [](const auto& c) { return c.IBP() ? 1 : 0; }); }
+int k3s_tab(const k3s_subscriber* subscriber) { return readHandle(subscriber, 0, [](const auto& c) { return c.Tab(); }); }
 int k3s_set_tab(k3s_subscriber* subscriber, int tab) {
     return guarded(subscriber, [&](auto& c) { c.SetTab(tab); });
 }
-float k3s_hscale(const k3s_subscriber* subscriber) { return subscriber ? subscriber->component.HScale() : 0.0f; }
-float k3s_vscale(const k3s_subscriber* subscriber) { return subscriber ? subscriber->component.VScale() : 0.0f; }
+float k3s_hscale(const k3s_subscriber* subscriber) { return readHandle(subscriber, 0.0f, [](const auto& c) { return c.HScale(); }); }
+float k3s_vscale(const k3s_subscriber* subscriber) { return readHandle(subscriber, 0.0f, [](const auto& c) { return c.VScale(); }); }
 
-int k3s_is_labview(const k3s_subscriber* subscriber) { return subscriber && subscriber->component.isLabVIEW() ? 1 : 0; }
+int k3s_is_labview(const k3s_subscriber* subscriber) { return readHandle(subscriber, 0, [](const auto& c) { return c.isLabVIEW() ? 1 : 0; }); }
 int k3s_set_is_labview(k3s_subscriber* subscriber, int value) {
     return guarded(subscriber, [&](auto& c) { c.SetIsLabVIEW(value != 0); });
 }
-int k3s_new_frame(const k3s_subscriber* subscriber) { return subscriber && subscriber->component.NewFrame() ? 1 : 0; }
+int k3s_new_frame(const k3s_subscriber* subscriber) { return readHandle(subscriber, 0, [](const auto& c) { return c.NewFrame() ? 1 : 0; }); }
 int k3s_set_new_frame(k3s_subscriber* subscriber, int value) {
     return guarded(subscriber, [&](auto& c) { c.SetNewFrame(value != 0); });
 }
 int k3s_hold_new_frame(const k3s_subscriber* subscriber) {
-    return subscriber && subscriber->component.HoldNewFrame() ? 1 : 0;
+    return readHandle(subscriber, 0, [](const auto& c) { return c.HoldNewFrame() ? 1 : 0; });
 }
 int k3s_set_hold_new_frame(k3s_subscriber* subscriber, int value) {
     return guarded(subscriber, [&](auto& c) { c.SetHoldNewFrame(value != 0); });
 }
 int k3s_menu_lockout(const k3s_subscriber* subscriber) {
-    return subscriber && subscriber->component.MenuLockout() ? 1 : 0;
+    return readHandle(subscriber, 0, [](const auto& c) { return c.MenuLockout() ? 1 : 0; });
 }
 int k3s_set_menu_lockout(k3s_subscriber* subscriber, int value) {
     return guarded(subscriber, [&](auto& c) { c.SetMenuLockout(value != 0); });
 }
 int k3s_pixel_correction(const k3s_subscriber* subscriber) {
-    return subscriber && subscriber->component.PixelCorrection() ? 1 : 0;
+    return readHandle(subscriber, 0, [](const auto& c) { return c.PixelCorrection() ? 1 : 0; });
 }
 int k3s_set_pixel_correction(k3s_subscriber* subscriber, int value) {
     return guarded(subscriber, [&](auto& c) { c.SetPixelCorrection(value != 0); });
 }
 int k3s_gain_correction_on(const k3s_subscriber* subscriber) {
-    return subscriber && subscriber->component.GainCorrectionOn() ? 1 : 0;
+    return readHandle(subscriber, 0, [](const auto& c) { return c.GainCorrectionOn() ? 1 : 0; });
 }
 int k3s_set_gain_correction(k3s_subscriber* subscriber, int value) {
     return guarded(subscriber, [&](auto& c) { c.SetGainCorrectionOnOff(value != 0); });
@@ -196,14 +186,16 @@ int k3s_set_setup_filename(k3s_subscriber* subscriber, const char* path) {
 }
 int k3s_setup_filename(const k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length) {
     if (!subscriber) return K3S_ERR_ARGUMENT;
+    HandleLock lock(subscriber);
     return copyText(subscriber->component.SetupFilename(), text, capacity, length);
 }
 int k3s_attach_error(const k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length) {
     if (!subscriber) return K3S_ERR_ARGUMENT;
+    HandleLock lock(subscriber);
     return copyText(subscriber->component.AttachError(), text, capacity, length);
 }
 long long k3s_frame_count(const k3s_subscriber* subscriber) {
-    return subscriber ? static_cast<long long>(subscriber->component.FrameCount()) : 0;
+    return readHandle(subscriber, 0LL, [](const auto& c) { return static_cast<long long>(c.FrameCount()); });
 }
 
 int k3s_get_serial_list(k3s_subscriber* subscriber, char* text, size_t capacity, size_t* length) {
@@ -256,7 +248,7 @@ int k3s_get_factory(const k3s_subscriber* subscriber, uint8_t* buffer, size_t ca
 }
 
 const int16_t* k3s_frame_data(const k3s_subscriber* subscriber) {
-    return subscriber ? subscriber->component.FrameData() : nullptr;
+    return readHandle(subscriber, static_cast<const int16_t*>(nullptr), [](const auto& c) { return c.FrameData(); });
 }
 
 }  // extern "C"

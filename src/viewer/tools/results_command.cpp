@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "computed_frame.h"
-#include "result_values.h"
+#include "viewer/core/result_values.h"
 #include "stderr_dialogs.h"
 #include "viewer/core/frame_header_text.h"
 #include "viewer/core/log_csv.h"

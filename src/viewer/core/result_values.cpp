@@ -1,5 +1,5 @@
 // Naming the results as the frame header text names them.
-#include "result_values.h"
+#include "viewer/core/result_values.h"
 
 #include <cstddef>
 
