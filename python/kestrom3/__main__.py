@@ -1,4 +1,5 @@
-"""python3 -m kestrom3 results [--csv] [--method M] FILE...: what kestrom3-frame results prints."""
+"""python3 -m kestrom3 results [--csv] [--method M] FILE...: what kestrom3-frame results prints;
+python3 -m kestrom3 watch [OPTION]...: one line per live frame with its results."""
 import os
 import sys
 
@@ -8,6 +9,7 @@ from .results import method_code, result_items
 PROGRAM = "kestrom3"
 USAGE = (
     "Usage: python3 -m kestrom3 results [--csv] [--method M] FILE...\n"
+    "       python3 -m kestrom3 watch [OPTION]... (watch --help tells more)\n"
     "  The beam results of frame records (.RAW), as kestrom3-frame results prints them:\n"
     "  \"Key: value\" lines; --csv one line per file after a header line; --method knife-edge\n"
     "  (the default) or second-moment, which adds the Iso... values.\n"
@@ -120,6 +122,9 @@ def main(argv=None):
     if argv[0] in ("--help", "-h"):
         out.write(USAGE.encode())
         return 0
+    if argv[0] == "watch":
+        from .watch import watch_command
+        return watch_command(argv[1:], out, err)
     if argv[0] != "results":
         err.write(f'{PROGRAM}: unknown command "{one_line(os.fsencode(argv[0])).decode("utf-8", "replace")}"\n{USAGE}'.encode())
         return 2

@@ -107,6 +107,7 @@ class Subscriber:
         if not self._handle:
             raise MemoryError("Insufficient Memory")
         self._pending = collections.deque()
+        self._dropped = 0
         self._closed_reason = None
         self._gain_factor = None
         code = lib.k3s_run_background(self._handle, queue_size)
@@ -204,7 +205,7 @@ class Subscriber:
     @property
     def dropped(self):
         """Frames the program did not take in time: the oldest waiting gave way to a new one."""
-        return lib.k3s_dropped_frames(self._handle) if self._handle else 0
+        return lib.k3s_dropped_frames(self._handle) if self._handle else self._dropped
 
     @property
     def closed_reason(self):
@@ -305,6 +306,7 @@ class Subscriber:
 
     def _destroy(self):
         if self._handle:
+            self._dropped = lib.k3s_dropped_frames(self._handle)
             lib.k3s_destroy(self._handle)
             self._handle = None
 
