@@ -100,13 +100,14 @@ def _load():
     lib.k3s_error_text.argtypes = [ctypes.c_int]
     lib.k3s_read_frame_record.argtypes = [
         ctypes.c_char_p, ctypes.POINTER(FrameRecord), ctypes.c_char_p, ctypes.c_size_t]
+    lib.k3s_read_frame_csv.argtypes = [ctypes.c_char_p, ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t]
     lib.k3s_frame_log_file.argtypes = [
         ctypes.c_char_p, ctypes.c_int, ctypes.c_char_p, ctypes.c_size_t, c_size_p]
     lib.k3s_live_header.argtypes = [ctypes.POINTER(FrameHeader), _d, _d]
     lib.k3s_beam_results.argtypes = [
         ctypes.c_void_p, ctypes.POINTER(FrameHeader), ctypes.c_int, ctypes.POINTER(Result),
         ctypes.c_size_t, c_size_p, ctypes.POINTER(FrameHeader)]
-    for name in ("k3s_read_frame_record", "k3s_frame_log_file", "k3s_live_header",
+    for name in ("k3s_read_frame_record", "k3s_read_frame_csv", "k3s_frame_log_file", "k3s_live_header",
                  "k3s_beam_results"):
         getattr(lib, name).restype = ctypes.c_int
 

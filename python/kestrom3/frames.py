@@ -27,14 +27,21 @@ def header_fields(header):
 
 class Frame:
     """One saved frame: its pixels as numpy int16 (124, 124) [row, column] as the record holds them,
-    its header fields by name, and the frame block's trailer as bytes."""
+    its header fields by name, and the frame block's trailer as bytes. A text log record (".CSV")
+    has pixels only: its header is empty, raw_header None, its trailer empty."""
 
-    def __init__(self, path, record):
+    def __init__(self, path, record=None, pixels=None):
         self.path = path
-        self.raw_header = FrameHeader.from_buffer_copy(record.header)
-        self.header = header_fields(self.raw_header)
-        self.pixels = np.ctypeslib.as_array(record.pixels).reshape(FRAME_ROWS, FRAME_COLUMNS).copy()
-        self.trailer = bytes(record.trailer)
+        if record is not None:
+            self.raw_header = FrameHeader.from_buffer_copy(record.header)
+            self.header = header_fields(self.raw_header)
+            self.pixels = np.ctypeslib.as_array(record.pixels).reshape(FRAME_ROWS, FRAME_COLUMNS).copy()
+            self.trailer = bytes(record.trailer)
+        else:
+            self.raw_header = None
+            self.header = {}
+            self.pixels = pixels
+            self.trailer = b""
 
     def __getattr__(self, name):
         # The header's fields read as attributes too: frame.PixelHScale.
@@ -47,6 +54,21 @@ class Frame:
         return f"<kestrom3.Frame {self.path!r}>"
 
 
+def _is_text_log(path):
+    return os.path.splitext(os.fsdecode(path))[1].upper() == ".CSV"
+
+
+def read_frame_csv(path):
+    pixels = np.zeros((FRAME_ROWS, FRAME_COLUMNS), dtype=np.int16)
+    error = ctypes.create_string_buffer(4096)
+    code = lib.k3s_read_frame_csv(os.fsencode(path), pixels.ctypes.data, error, len(error))
+    if code == _library.ERR_FILE:
+        raise FrameFileError(os.fsdecode(error.value))
+    if code != _library.OK:
+        raise FrameFileError(f"{os.fsdecode(path)}: {_library.error_text(code)}")
+    return Frame(path, pixels=pixels)
+
+
 def read_frame_record(path):
     record = FrameRecord()
     error = ctypes.create_string_buffer(4096)
@@ -55,7 +77,12 @@ def read_frame_record(path):
         raise FrameFileError(os.fsdecode(error.value))
     if code != _library.OK:
         raise FrameFileError(f"{os.fsdecode(path)}: {_library.error_text(code)}")
-    return Frame(path, record)
+    return Frame(path, record=record)
+
+
+def read_frame_file(path):
+    """A frame record, or a text log record when its extension is ".CSV"."""
+    return read_frame_csv(path) if _is_text_log(path) else read_frame_record(path)
 
 
 def log_file(log_name, k):
@@ -71,13 +98,14 @@ def log_file(log_name, k):
 
 def read_frames(path):
     """The frames of a frame record, or of the frame log typed as path ("beam.RAW" for
-    beam000001.RAW, beam000002.RAW, ...), in the log's order.
+    beam000001.RAW, beam000002.RAW, ...), in the log's order. Files named ".CSV" are text log
+    records: pixels only (results() takes their pitch as a bare array's).
 
     A log ends at its first missing file; the empty file a running log keeps waiting for its next
     frame ends it too. A file that is no frame record raises FrameFileError with the viewer's text.
     """
     if os.path.lexists(path):
-        return [read_frame_record(path)]
+        return [read_frame_file(path)]
     frames = []
     k = 1
     while True:
@@ -86,9 +114,9 @@ def read_frames(path):
             break
         if os.path.isfile(name) and os.path.getsize(name) == 0 and not os.path.lexists(log_file(path, k + 1)):
             break
-        frames.append(read_frame_record(name))
+        frames.append(read_frame_file(name))
         k += 1
     if not frames:
         # Neither a record nor a log: the reader's own words for the name given.
-        read_frame_record(path)
+        read_frame_file(path)
     return frames

@@ -46,6 +46,8 @@ def result_items(frame, method="knife-edge", pixel_size_um=None):
     """(name, text, value) of each result, named and written as kestrom3-frame results prints it."""
     code = method_code(method)
     raw = getattr(frame, "raw_header", None)
+    if raw is None and hasattr(frame, "pixels"):
+        frame = frame.pixels     # a text log record: pixels only
     if raw is not None:
         header = FrameHeader.from_buffer_copy(raw)
         if pixel_size_um is not None:

@@ -87,6 +87,10 @@ def test_a_frame_record_reads_back_as_written(folder):
         (frame,) = kestrom3.read_frames(path)
         assert frame.pixels.dtype == np.int16 and frame.pixels.shape == (124, 124)
         np.testing.assert_array_equal(frame.pixels, text_log_pixels(folder / f"{beam}.CSV"))
+        (text,) = kestrom3.read_frames(folder / f"{beam}.CSV")
+        np.testing.assert_array_equal(text.pixels, frame.pixels)
+        assert text.header == {} and text.raw_header is None
+        assert kestrom3.results(text) == kestrom3.results(frame.pixels)
         assert frame.header["DateTime"] == 45000.25
         for key, value in header_text(path).items():
             if key == "DateTime":
@@ -112,6 +116,13 @@ def test_a_frame_log_reads_back_in_order(folder, tmp_path):
         (tmp_path / f"run{k:06d}.RAW").write_bytes((folder / f"series{k:06d}.RAW").read_bytes())
     (tmp_path / "run000003.RAW").write_bytes(b"")
     assert len(kestrom3.read_frames(tmp_path / "run.RAW")) == 2
+    # A text log: "beam.txt" names beam000001.CSV, ...
+    for k, beam in enumerate(BEAMS, 1):
+        (tmp_path / f"text{k:06d}.CSV").write_bytes((folder / f"{beam}.CSV").read_bytes())
+    log = kestrom3.read_frames(tmp_path / "text.CSV")
+    assert [os.path.basename(f.path) for f in log] == [f"text{k:06d}.CSV" for k in range(1, 6)]
+    for logged, record in zip(log, records):
+        np.testing.assert_array_equal(logged.pixels, record.pixels)
 
 
 def test_a_file_that_is_no_frame_record_raises_the_viewers_words(folder, tmp_path):
@@ -123,6 +134,16 @@ def test_a_file_that_is_no_frame_record_raises_the_viewers_words(folder, tmp_pat
         ("long.RAW", good + b"\0", '"{}" is not a frame file: it is longer than a frame record (48448 bytes)'),
         ("sized.RAW", good[:16400] + b"\0" * 8 + good[16408:],
          '"{}" is not a frame file: its header gives 0 rows and 0 columns, not 124 x 124'),
+    ]
+    text = (folder / "round.CSV").read_bytes()
+    lines = text.split(b"\n\r")[:-1]
+    cases += [
+        ("empty.CSV", b"", '"{}" is not a text log record: it is empty'),
+        ("short.CSV", b"".join(l + b"\n\r" for l in lines[:123]), '"{}" is not a text log record: it holds 123 lines, not 124'),
+        ("wide.CSV", text.replace(b"\n\r", b",0\n\r", 1), '"{}" is not a text log record: line 1 holds 125 values, not 124'),
+        ("word.CSV", b"x," + text, '"{}" is not a text log record: line 1 has "x" where a value from -32768 to 32767 belongs'),
+        ("large.CSV", b"40000," + text, '"{}" is not a text log record: line 1 has "40000" where a value from -32768 to 32767 belongs'),
+        ("longer.CSV", text + b"0\n\r", '"{}" is not a text log record: it goes on after line 124'),
     ]
     for name, data, message in cases:
         path = tmp_path / name

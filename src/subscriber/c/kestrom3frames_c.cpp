@@ -12,6 +12,7 @@
 
 #include "subscriber/c/kestrom3subscriber.h"
 #include "viewer/core/frame_record.h"
+#include "viewer/core/log_csv_read.h"
 #include "viewer/core/log_names.h"
 #include "viewer/core/results.h"
 #include "viewer/core/vasprel_frame.h"
@@ -65,20 +66,17 @@ void copyCut(const std::string& text, char* buffer, std::size_t capacity) {
     buffer[n] = '\0';
 }
 
-}  // namespace
-
-extern "C" {
-
-int k3s_read_frame_record(const char* path, k3s_frame_record* record, char* error, std::size_t capacity) {
-    if (!path || !record) return K3S_ERR_ARGUMENT;
+// A reader's outcome for C: what it read goes out through take, what is wrong with the file to
+// error; exceptions never cross.
+template <typename Reader, typename Take>
+int readFile(Reader reader, const char* path, char* error, std::size_t capacity, Take take) {
     try {
-        const kestrom::FrameRecordRead read = kestrom::readFrameRecord(path);
+        const auto read = reader(path);
         if (read.error) {
             copyCut(*read.error, error, capacity);
             return K3S_ERR_FILE;
         }
-        std::memcpy(&record->header, &read.header, sizeof read.header);
-        std::memcpy(record->pixels, read.block.data(), read.block.size());
+        take(read);
         copyCut("", error, capacity);
         return K3S_OK;
     } catch (const std::bad_alloc&) {
@@ -87,6 +85,25 @@ int k3s_read_frame_record(const char* path, k3s_frame_record* record, char* erro
     } catch (...) {
         return K3S_ERR_INTERNAL;
     }
+}
+
+}  // namespace
+
+extern "C" {
+
+int k3s_read_frame_record(const char* path, k3s_frame_record* record, char* error, std::size_t capacity) {
+    if (!path || !record) return K3S_ERR_ARGUMENT;
+    return readFile(kestrom::readFrameRecord, path, error, capacity, [&](const kestrom::FrameRecordRead& read) {
+        std::memcpy(&record->header, &read.header, sizeof read.header);
+        std::memcpy(record->pixels, read.block.data(), read.block.size());
+    });
+}
+
+int k3s_read_frame_csv(const char* path, int16_t* pixels, char* error, std::size_t capacity) {
+    if (!path || !pixels) return K3S_ERR_ARGUMENT;
+    return readFile(kestrom::readFrameCsv, path, error, capacity, [&](const kestrom::FrameCsvRead& read) {
+        std::memcpy(pixels, read.pixels.data(), sizeof read.pixels);
+    });
 }
 
 int k3s_frame_log_file(const char* log_name, int k, char* text, std::size_t capacity, std::size_t* length) {

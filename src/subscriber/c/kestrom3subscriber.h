@@ -174,6 +174,11 @@ typedef struct k3s_frame_record {
    the record is left as it was. */
 K3S_API int k3s_read_frame_record(const char* path, k3s_frame_record* record, char* error, size_t capacity);
 
+/* Reads a text log record (".CSV": 124 lines of 124 values) into 124 x 124 pixels, row after row.
+   K3S_ERR_FILE: the message naming the file and what is wrong with it goes to error, as above, and
+   the pixels are left as they were. */
+K3S_API int k3s_read_frame_csv(const char* path, int16_t* pixels, char* error, size_t capacity);
+
 /* The name of file k (1, 2, ...) of the frame log named log_name, as the viewer names it: "beam.RAW"
    or "beam" gives "beam000001.RAW". */
 K3S_API int k3s_frame_log_file(const char* log_name, int k, char* text, size_t capacity, size_t* length);

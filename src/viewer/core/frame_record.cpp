@@ -71,6 +71,12 @@ FrameRecordParse parseFrameRecord(const std::uint8_t* data, std::size_t size) {
     return parse;
 }
 
+std::optional<std::string> frameFileOpenError(const CappedFileRead& file, const std::string& quotedPath) {
+    if (file.outcome == CappedFileRead::Outcome::Absent) return "Cannot open file " + quotedPath + ". " + std::strerror(ENOENT);
+    if (file.outcome == CappedFileRead::Outcome::Failed) return "Cannot open file " + quotedPath + ". " + file.reason;
+    return std::nullopt;
+}
+
 FrameRecordRead readFrameRecord(const std::string& path) {
     FrameRecordRead read;
     const std::string quoted = "\"" + path + "\"";
@@ -78,18 +84,10 @@ FrameRecordRead readFrameRecord(const std::string& path) {
                                 " is not a frame file: it is longer than a frame record (" +
                                 std::to_string(frame_record::kSize) + " bytes)";
     CappedFileRead file = readFileCapped(path, frame_record::kSize);
-    switch (file.outcome) {
-        case CappedFileRead::Outcome::Absent:
-            read.error = "Cannot open file " + quoted + ". " + std::strerror(ENOENT);
-            return read;
-        case CappedFileRead::Outcome::Failed:
-            read.error = "Cannot open file " + quoted + ". " + file.reason;
-            return read;
-        case CappedFileRead::Outcome::TooLarge:
-            read.error = tooLong;
-            return read;
-        case CappedFileRead::Outcome::Read:
-            break;
+    if ((read.error = frameFileOpenError(file, quoted))) return read;
+    if (file.outcome == CappedFileRead::Outcome::TooLarge) {
+        read.error = tooLong;
+        return read;
     }
     FrameRecordParse parse =
         parseFrameRecord(reinterpret_cast<const std::uint8_t*>(file.data.data()), file.data.size());

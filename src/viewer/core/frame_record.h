@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "camera_records/console_block.h"
+#include "platform/regular_file.h"
 #include "viewer/core/vasprel_header.h"
 
 namespace kestrom {
@@ -63,5 +64,9 @@ struct FrameRecordRead {
     FrameBlockBytes block{};
 };
 FrameRecordRead readFrameRecord(const std::string& path);
+
+// The viewer's words for a frame file that could not be opened ("Cannot open file "<file>". No
+// such file or directory"); nothing when it was read or was too large.
+std::optional<std::string> frameFileOpenError(const CappedFileRead& file, const std::string& quotedPath);
 
 }  // namespace kestrom
