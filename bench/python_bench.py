@@ -4,8 +4,9 @@
     PYTHONPATH=build/python /usr/bin/python3 bench/python_bench.py [--programs build/bench]
 
 It starts build/bench/python_bench_console (one simulated camera, a socket and shared-memory names
-of its own, each frame notice's send time in a file) and build/bench/beam_results_timing (the C++
-core's own time for a frame's results). docs/bench.md says what each line is.
+of its own, each frame notice's send time in a file), build/bench/cold_hops (the machine's own
+wake-ups at the camera's pace) and build/bench/beam_results_timing (the C++ core's own time for a
+frame's results). docs/bench.md says what each line is.
 """
 import argparse
 import contextlib
@@ -118,6 +119,21 @@ def measure_latency(programs):
     return us(whole), us(to_library), us(to_loop), frame
 
 
+def measure_cold_hops(programs):
+    """The machine's own wake-ups at the camera's pace: {name: microseconds}."""
+    program = os.path.join(programs, "cold_hops")
+    if not os.access(program, os.X_OK):
+        raise BenchError(f"no cold-hop baseline at {program}: build the target cold_hops")
+    run = subprocess.run([program], capture_output=True, text=True)
+    if run.returncode != 0:
+        raise BenchError(f"the cold-hop baseline failed: {run.stderr.strip()}")
+    hops = dict(line.split(": ", 1) for line in run.stdout.splitlines())
+    try:
+        return {name: float(hops[name]) for name in ("cold_socket_hop_us", "cold_thread_hop_us")}
+    except (KeyError, ValueError):
+        raise BenchError(f"the cold-hop baseline printed {run.stdout.strip()!r}") from None
+
+
 def measure_rate(programs):
     """Frames per second taken flat out with an empty loop body, and frames the queue dropped."""
     with bench_console(programs, "flat") as (folder, namespace):
@@ -162,10 +178,13 @@ def measure_results(programs, frame):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--programs", default=default_programs(),
-                        help="the folder of python_bench_console and beam_results_timing (build/bench)")
+                        help="the folder of the bench's programs (build/bench)")
     args = parser.parse_args()
     try:
+        hops = measure_cold_hops(args.programs)
         latency, to_library, to_loop, frame = measure_latency(args.programs)
+        for name, value in hops.items():
+            print(f"{name}: {value:.1f}")
         print(f"python_frame_latency_us: {latency:.1f}")
         print(f"python_frame_latency_us_notice_to_library: {to_library:.1f}")
         print(f"python_frame_latency_us_library_to_loop: {to_loop:.1f}")
