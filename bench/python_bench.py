@@ -111,6 +111,8 @@ def measure_latency(programs):
                     to_loop.append(now - f.received_ns)
                     frame = f
                 del pixels
+                if cam.closed_reason is not None:
+                    raise BenchError(f"the frames ended early: {cam.closed_reason}")
         finally:
             times.close()
     if frame is None:
@@ -145,6 +147,8 @@ def measure_rate(programs):
             for _ in cam.frames(count=RATE_FRAMES, timeout=2.0):
                 pass
             elapsed = time.perf_counter() - start
+            if cam.closed_reason is not None:
+                raise BenchError(f"the frames ended early: {cam.closed_reason}")
             return RATE_FRAMES / elapsed, cam.dropped - dropped0
 
 
