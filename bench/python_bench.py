@@ -179,26 +179,44 @@ def measure_results(programs, frame):
     return python_us, float(value)
 
 
+def measure_frames(programs, suffix):
+    """The frame road's lines of one placement of the processes and threads."""
+    hops = measure_cold_hops(programs)
+    latency, to_library, to_loop, frame = measure_latency(programs)
+    for name, value in hops.items():
+        print(f"{name}{suffix}: {value:.1f}")
+    print(f"python_frame_latency_us{suffix}: {latency:.1f}")
+    print(f"python_frame_latency_us_notice_to_library{suffix}: {to_library:.1f}")
+    print(f"python_frame_latency_us_library_to_loop{suffix}: {to_loop:.1f}")
+    rate, dropped = measure_rate(programs)
+    print(f"python_frames_per_second_max{suffix}: {rate:.0f}")
+    print(f"python_frames_dropped_at_max{suffix}: {dropped}")
+    return frame
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--programs", default=default_programs(),
                         help="the folder of the bench's programs (build/bench)")
     args = parser.parse_args()
     try:
-        hops = measure_cold_hops(args.programs)
-        latency, to_library, to_loop, frame = measure_latency(args.programs)
-        for name, value in hops.items():
-            print(f"{name}: {value:.1f}")
-        print(f"python_frame_latency_us: {latency:.1f}")
-        print(f"python_frame_latency_us_notice_to_library: {to_library:.1f}")
-        print(f"python_frame_latency_us_library_to_loop: {to_loop:.1f}")
-        rate, dropped = measure_rate(args.programs)
-        print(f"python_frames_per_second_max: {rate:.0f}")
-        print(f"python_frames_dropped_at_max: {dropped}")
+        # Pinned first, as the other benches: the console and the library's thread are started
+        # after this and take the placement from the thread that starts them.
+        everywhere = os.sched_getaffinity(0)
+        try:
+            os.sched_setaffinity(0, {0})
+            pinned = "applied"
+        except OSError as e:
+            pinned = f"REFUSED: {e}"
+        print(f"cpu_placement: headline figures with every process and thread on CPU 0 "
+              f"(sched_setaffinity {pinned}); *_unpinned figures free on {len(everywhere)} CPUs")
+        frame = measure_frames(args.programs, "")
         python_us, cpp_us = measure_results(args.programs, frame)
         print(f"python_second_moments_us: {python_us:.2f}")
         print(f"cpp_second_moments_us: {cpp_us:.2f}")
         print(f"python_results_over_cpp: {python_us / cpp_us:.2f}")
+        os.sched_setaffinity(0, everywhere)
+        measure_frames(args.programs, "_unpinned")
     except (BenchError, KestromError) as e:
         print(f"python_bench: {e}", file=sys.stderr)
         return 1
