@@ -230,7 +230,7 @@ void TKesTrom3Subscriber::SetSetupFilename(const std::string& name) {
 
 DataArray TKesTrom3Subscriber::GetData() const {
     std::lock_guard lock(lock_);
-    return dataArray_;
+    return lastPixels_.empty() ? DataArray{} : dataArrayFromPixels(lastPixels_.data());
 }
 
 ByteArray TKesTrom3Subscriber::GetConsole() const {
@@ -295,7 +295,7 @@ void TKesTrom3Subscriber::frameArrived(std::intptr_t frameCount, std::intptr_t s
     std::memcpy(consoleCopy_.bytes.data(), block + frame_block::kConsoleBlockOffset, ConsoleBlock::kSize);
     const std::uint8_t* factory = block + frame_block::kFactoryInfoOffset;
     takeFactory(factory);
-    dataArray_ = dataArrayFromPixels(frameData_);
+    lastPixels_.assign(frameData_, frameData_ + frame_block::kPixelCount);
     consoleArray_.assign(consoleCopy_.bytes.begin(), consoleCopy_.bytes.end());
     factoryArray_.assign(factory, factory + FactoryInfo::kSize);
     frameCount_ = frameCount;

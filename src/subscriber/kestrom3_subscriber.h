@@ -188,7 +188,9 @@ private:
     const std::int16_t* frameData_ = nullptr;
     ConsoleBlock consoleCopy_;
     std::array<std::uint8_t, 256> factoryCopy_{};
-    DataArray dataArray_;
+    // The last frame's pixels as they came; GetData turns them into its array only when asked,
+    // so that a frame notice costs one copy of the pixels and no conversion.
+    std::vector<std::int16_t> lastPixels_;
     ByteArray consoleArray_{0};
     ByteArray factoryArray_{0};
     ByteArray serialListArray_{0};

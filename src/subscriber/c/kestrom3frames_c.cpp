@@ -59,6 +59,27 @@ class SilentDialogs : public kestrom::DialogService {
     bool failed = false;
 };
 
+// What a beam-results call works in, kept for the calling thread's next call: TResults's
+// histogram alone is over a megabyte, and making and zeroing it again took a third of a call.
+// Compute starts each frame afresh, as the viewer's TResults does for every frame it shows.
+struct ResultsWorkspace {
+    SilentDialogs dialogs;
+    kestrom::TResults compute{dialogs};
+    kestrom::TResults::Frame frame{K3S_FRAME_ROWS, K3S_FRAME_COLUMNS};
+};
+
+// Nullptr when the memory cannot be had; a later call tries again.
+ResultsWorkspace* resultsWorkspace() {
+    thread_local std::unique_ptr<ResultsWorkspace> kept;
+    if (!kept) {
+        auto made = std::make_unique<ResultsWorkspace>();
+        if (!made->compute.buffersReady() || !made->frame.allocated()) return nullptr;
+        kept = std::move(made);
+    }
+    kept->dialogs.failed = false;
+    return kept.get();
+}
+
 void copyCut(const std::string& text, char* buffer, std::size_t capacity) {
     if (!buffer || capacity == 0) return;
     const std::size_t n = std::min(text.size(), capacity - 1);
@@ -138,17 +159,17 @@ int k3s_beam_results(const int16_t* pixels, const k3s_frame_header* header, int 
     if (!pixels || !header || (method != K3S_KNIFE_EDGE && method != K3S_SECOND_MOMENT))
         return K3S_ERR_ARGUMENT;
     try {
-        SilentDialogs dialogs;
-        kestrom::TResults compute(dialogs);
-        auto frame = std::make_unique<kestrom::TResults::Frame>(K3S_FRAME_ROWS, K3S_FRAME_COLUMNS);
-        if (!compute.buffersReady() || !frame->allocated()) return K3S_ERR_MEMORY;
+        ResultsWorkspace* workspace = resultsWorkspace();
+        if (!workspace) return K3S_ERR_MEMORY;
+        kestrom::TResults& compute = workspace->compute;
+        kestrom::TResults::Frame* frame = &workspace->frame;
         compute.SetWidthMethod(method == K3S_SECOND_MOMENT ? kestrom::WidthMethod::SecondMoment
                                                            : kestrom::WidthMethod::KnifeEdge);
         // As a loaded record: its header in place, then its pixels, then the results over them.
         std::memcpy(frame->GetHeader(), header, sizeof *header);
         frame->CopyPixels(pixels);
-        compute.SetFrame(frame.get());
-        if (dialogs.failed) return K3S_ERR_MEMORY;
+        compute.SetFrame(frame);
+        if (workspace->dialogs.failed) return K3S_ERR_MEMORY;
 
         const VasprelHeader& out = *frame->GetHeader();
         auto values = kestrom::resultValues(out);

@@ -12,6 +12,9 @@
 namespace kestrom {
 
 class ValueHistogram {
+    // An entry's four fields as one vector (GCC and clang), added in one go.
+    using Lanes = std::uint32_t __attribute__((vector_size(16)));
+
   public:
     struct Entry {
         std::uint32_t count;
@@ -32,23 +35,37 @@ class ValueHistogram {
       public:
         // Counts the pixels first..last of a row and calls each(column, value) for every one of
         // them, for the sums kept beside the histogram. An entry takes its count, column and row
-        // in one 16-byte add, the column stepping along in the same register.
+        // in one 16-byte add, the column stepping along in the same register. A run of equal
+        // values is summed in a register and added once: a flat ground or a saturated plateau
+        // would otherwise chain every one of its pixels through the same entry in memory.
         template <typename Each>
         void addRow(const std::int16_t* pixels, int first, int last, int row, Each each) {
+            if (first > last) return;
             Lanes step = {1, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(row), 0};
+            std::uint32_t runIndex = index(pixels[first]);
+            Lanes run = {};
             for (int k = first; k <= last; ++k) {
                 const std::int16_t v = pixels[k];
                 const auto i = index(v);
-                addLanes(entries_[i], step);
-                present_[i] = 1;
+                if (i != runIndex) {
+                    addRun(runIndex, run);
+                    runIndex = i;
+                    run = Lanes{};
+                }
+                run += step;
                 step += kNextColumn;
                 each(k, v);
             }
+            addRun(runIndex, run);
         }
 
       private:
         friend class ValueHistogram;
         Pass(Entry* entries, std::uint8_t* present) : entries_(entries), present_(present) {}
+        void addRun(std::uint32_t i, Lanes run) {
+            addLanes(entries_[i], run);
+            present_[i] = 1;
+        }
         Entry* entries_;
         std::uint8_t* present_;
     };
@@ -81,8 +98,6 @@ class ValueHistogram {
     void clear();
 
   private:
-    // An entry's four fields as one vector (GCC and clang), added in one go.
-    using Lanes = std::uint32_t __attribute__((vector_size(16)));
     static constexpr Lanes kNextColumn = {0, 1, 0, 0};
     static void addLanes(Entry& entry, Lanes add) {
         Lanes lanes;
