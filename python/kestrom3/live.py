@@ -14,7 +14,7 @@ import numpy as np
 from . import _library
 from ._library import FRAME_COLUMNS, FRAME_ROWS, FrameHeader, LiveFrame, lib
 from .errors import CameraClosed, CameraNotFound, ConsoleNotRunning, FrameTimeout, KestromError, RequestRefused
-from .records import console_fields, factory_fields
+from .records import console_fields, factory_fields, pixel_pitch_um
 
 # How often the attach looks again for a console or camera, and the longest single wait inside
 # the library (so that Ctrl-C is felt).
@@ -75,10 +75,7 @@ class Frame:
     @property
     def pixel_size_um(self):
         """The pixel pitch the viewer takes for this camera's live frames (FactoryInfo)."""
-        f = self._raw.factory
-        h = int.from_bytes(bytes(f[58:60]), "big", signed=True)
-        v = int.from_bytes(bytes(f[60:62]), "big", signed=True)
-        return h, v
+        return pixel_pitch_um(self._raw.factory)
 
     @property
     def raw_header(self):
@@ -156,12 +153,12 @@ class Subscriber:
             return self._pending.popleft()
         deadline = None if timeout is None else time.monotonic() + timeout
         event = ctypes.c_int()
+        raw = LiveFrame()
         while True:
             if deadline is None:
                 wait_ms = WAIT_SLICE_MS
             else:
                 wait_ms = max(0, min(WAIT_SLICE_MS, int((deadline - time.monotonic()) * 1000 + 0.999)))
-            raw = LiveFrame()
             code = lib.k3s_wait_event(self._handle, wait_ms, ctypes.byref(event), ctypes.byref(raw))
             if code == _library.OK:
                 return event.value, (Frame(raw) if event.value == _library.EVENT_NEW_FRAME else None)
@@ -337,15 +334,7 @@ class Subscriber:
     def poll_frame(self):
         """A frame waiting now, or None (for event loops: after fileno() is readable). None also
         after the camera has closed."""
-        while True:
-            if self._closed_reason is not None:
-                return None
-            item = self._take(0)
-            if item is None:
-                return None
-            event, frame = item
-            if event == _library.EVENT_NEW_FRAME:
-                return frame
-            if event == _library.EVENT_KEST_CLOSE:
-                self._closed()
-                return None
+        try:
+            return self.next_frame(timeout=0)
+        except FrameTimeout:
+            return None

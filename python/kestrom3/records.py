@@ -19,8 +19,7 @@ _CONSOLE_WORDS = (
 )
 
 _FACTORY_WORDS = (
-    ("SerialNumber", 0), ("DetectorWidth", 6), ("DetectorHeight", 8), ("PixelXScale", 58),
-    ("PixelYScale", 60), ("LensFocalLength", 64), ("ChopCalibration", 234), ("CameraType", 236),
+    ("SerialNumber", 0), ("DetectorWidth", 6), ("DetectorHeight", 8), ("LensFocalLength", 64), ("ChopCalibration", 234), ("CameraType", 236),
 )
 
 _FACTORY_TEXTS = (("DetectorSerial", 10, 16), ("DetectorGrade", 26, 16), ("DetectorDie", 42, 16))
@@ -42,13 +41,17 @@ def console_fields(data):
     return fields
 
 
+def pixel_pitch_um(factory):
+    """PixelXScale and PixelYScale of a FactoryInfo: signed big-endian 16-bit words at 58 and 60."""
+    return struct.unpack_from(">hh", bytes(factory[58:62]))
+
+
 def factory_fields(data):
     """The FactoryInfo's fields by name. PixelXScale and PixelYScale are the pixel pitch in
     micrometres, as the viewer takes it for live frames."""
     data = bytes(data)
     fields = {name: struct.unpack_from(">H", data, offset)[0] for name, offset in _FACTORY_WORDS}
-    for name in ("PixelXScale", "PixelYScale"):
-        fields[name] = struct.unpack_from(">h", data, {"PixelXScale": 58, "PixelYScale": 60}[name])[0]
+    fields["PixelXScale"], fields["PixelYScale"] = pixel_pitch_um(data)
     fields["HardwareRevision"] = chr(data[4])
     fields["DetectorType"] = data[5]
     for name, offset, size in _FACTORY_TEXTS:
